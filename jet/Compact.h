@@ -1,0 +1,31 @@
+// The engine's one job: write a compacted copy of a database.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace jet {
+
+struct CompactRequest {
+    std::string sourcePath;      // file-system bytes
+    std::string sourcePassword;  // UTF-8
+    std::string targetPath;      // file-system bytes
+    std::string targetPassword;  // UTF-8
+    int engineType = 5;          // 4 = Jet 3.x format, 5 = Jet 4.x format
+    // Called now and then with 0..100; may be empty.
+    std::function<void(int percent)> progress;
+};
+
+struct CompactResult {
+    std::uint64_t sourceBytes = 0;
+    std::uint64_t targetBytes = 0;
+    std::uint32_t tables = 0;  // tables copied, system tables included
+    std::uint64_t rows = 0;    // rows copied, system tables included
+};
+
+// Reads the source read-only and writes a complete, verified copy at the
+// target path, or throws jet::Error and leaves no target behind.
+CompactResult compactDatabase(const CompactRequest &request);
+
+}  // namespace jet

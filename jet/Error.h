@@ -1,0 +1,29 @@
+// Errors the engine reports. Every message is meant for the user (Japanese,
+// like the rest of Tessivar) and names the file, table or page it is about.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+namespace jet {
+
+enum class ErrorKind {
+    Io,            // the file system refused a read or write
+    Format,        // not a Jet 3 / Jet 4 database at all
+    Damaged,       // the file is a database but its structure is broken
+    Unsupported,   // valid, but something this engine does not handle
+    Password,      // wrong or unusable database password
+    Argument,      // the request itself is invalid
+    TargetExists,  // refusing to touch an existing file
+};
+
+class Error : public std::runtime_error {
+public:
+    Error(ErrorKind kind, const std::string &message) : std::runtime_error(message), kind_(kind) {}
+    ErrorKind kind() const noexcept { return kind_; }
+
+private:
+    ErrorKind kind_;
+};
+
+}  // namespace jet

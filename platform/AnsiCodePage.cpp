@@ -1,0 +1,110 @@
+#include "platform/AnsiCodePage.h"
+
+#include <QVector>
+
+#include <cerrno>
+#include <iconv.h>
+#include <langinfo.h>
+
+namespace {
+
+class Iconv {
+public:
+    Iconv(const char *to, const char *from) : FHandle(::iconv_open(to, from)) {}
+    ~Iconv()
+    {
+        if (valid())
+            ::iconv_close(FHandle);
+    }
+    Iconv(const Iconv &) = delete;
+    Iconv &operator=(const Iconv &) = delete;
+    bool valid() const { return FHandle != reinterpret_cast<iconv_t>(-1); }
+
+    // Converts as much as possible; returns false with errno set at the first
+    // sequence that cannot be converted, leaving `in` pointing at it.
+    bool convert(const char *&in, size_t &inLeft, QByteArray &out)
+    {
+        char buffer[4096];
+        while (inLeft > 0) {
+            char *dst = buffer;
+            size_t dstLeft = sizeof buffer;
+            char *src = const_cast<char *>(in);
+            const size_t rc = ::iconv(FHandle, &src, &inLeft, &dst, &dstLeft);
+            const int error = errno;
+            in = src;
+            out.append(buffer, static_cast<qsizetype>(dst - buffer));
+            if (rc == static_cast<size_t>(-1) && error != E2BIG) {
+                errno = error;
+                return false;
+            }
+        }
+        return true;
+    }
+
+private:
+    iconv_t FHandle;
+};
+
+QByteArray toUtf32(const QString &text)
+{
+    QByteArray bytes;
+    const QVector<uint> codePoints = text.toUcs4();
+    bytes.reserve(codePoints.size() * 4);
+    for (uint cp : codePoints) {
+        for (int i = 0; i < 4; ++i)
+            bytes.append(static_cast<char>((cp >> (8 * i)) & 0xFF));
+    }
+    return bytes;
+}
+
+}  // namespace
+
+QByteArray AnsiCodePageName()
+{
+    QByteArray name = QByteArray(::nl_langinfo(CODESET)).toUpper();
+    if (name == "SHIFT_JIS" || name == "SJIS" || name == "SHIFT-JIS" || name == "WINDOWS-31J")
+        return "CP932";
+    if (name.isEmpty())
+        return "ANSI_X3.4-1968";
+    return name;
+}
+
+QByteArray UnicodeToAnsi(const QString &text, const QByteArray &codePage)
+{
+    Iconv cd(codePage.constData(), "UTF-32LE");
+    if (!cd.valid())
+        return text.toLatin1();
+    const QByteArray utf32 = toUtf32(text);
+    const char *in = utf32.constData();
+    size_t inLeft = static_cast<size_t>(utf32.size());
+    QByteArray out;
+    while (!cd.convert(in, inLeft, out)) {
+        // One "?" per character the code page lacks, as Windows does.
+        out.append('?');
+        in += 4;
+        inLeft -= 4;
+    }
+    return out;
+}
+
+QString AnsiToUnicode(const QByteArray &bytes, const QByteArray &codePage)
+{
+    Iconv cd("UTF-32LE", codePage.constData());
+    if (!cd.valid())
+        return QString::fromLatin1(bytes);
+    const char *in = bytes.constData();
+    size_t inLeft = static_cast<size_t>(bytes.size());
+    QByteArray utf32;
+    while (!cd.convert(in, inLeft, utf32)) {
+        utf32.append("\xFD\xFF\x00\x00", 4);
+        ++in;
+        --inLeft;
+    }
+    QString text;
+    for (qsizetype i = 0; i + 3 < utf32.size(); i += 4) {
+        const auto *p = reinterpret_cast<const unsigned char *>(utf32.constData() + i);
+        const char32_t cp = p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<char32_t>(p[3]) << 24);
+        text.append(QString::fromUcs4(&cp, 1));
+    }
+    return text;
+}

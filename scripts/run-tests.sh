@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Sets up, builds and runs every test: a normal build, then the same suite
+# under AddressSanitizer and UndefinedBehaviorSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/setup.sh
+export XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-$(mktemp -d)}"
+export MDB_READER_DIR="$PWD/build/oracles"
+
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build build
+ctest --test-dir build --output-on-failure
+
+if [ "${TESSIVAR_SKIP_SANITIZERS:-0}" != 1 ]; then
+  cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTESSIVAR_SANITIZE=ON
+  cmake --build build-asan
+  ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+    ctest --test-dir build-asan --output-on-failure
+fi
