@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <optional>
 #include <unistd.h>
+#include <utility>
 
 // Exit status: 0 when a compaction ran and succeeded, 1 when it failed or the
 // source file was missing, 2 when a run without a screen had nothing to do.
@@ -107,10 +108,24 @@ void quietToolkitMessages(QtMsgType type, const QMessageLogContext &, const QStr
         writeTo(stderr, message + QLatin1Char('\n'));
 }
 
+// Progress rewrites one line of the terminal; a warning that follows starts
+// on a line of its own.
+bool progressLineOpen = false;
+
 void printProgress(int percent)
 {
+    progressLineOpen = percent < 100;
     writeTo(stderr, QStringLiteral("\r最適化処理中... %1%").arg(percent) +
-                        (percent >= 100 ? QStringLiteral("\n") : QString()));
+                        (progressLineOpen ? QString() : QStringLiteral("\n")));
+}
+
+MessageBoxHook messagesToStandardError()
+{
+    return [lines = StandardErrorMessageBoxes()](MessageBoxKind kind, const QString &text) {
+        if (std::exchange(progressLineOpen, false))
+            writeTo(stderr, QStringLiteral("\n"));
+        lines(kind, text);
+    };
 }
 
 // Step 1 of the program entry also made the thread an automation apartment
@@ -124,9 +139,9 @@ int runApplication(int &argc, char **argv, const QStringList &args, bool headles
     loadQtTranslations(app);
     Application().Title = QStringLiteral("Tessivar");
 
-    std::optional<ScopedMessageBoxHook> messagesToStandardError;
+    std::optional<ScopedMessageBoxHook> warningsToStandardError;
     if (headless)
-        messagesToStandardError.emplace(StandardErrorMessageBoxes());
+        warningsToStandardError.emplace(messagesToStandardError());
 
     TFormMain formMain;
     if (headless) {
