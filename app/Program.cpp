@@ -212,5 +212,12 @@ int RunProgram(int argc, char **argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
         qInstallMessageHandler(&quietToolkitMessages);
     }
-    return runApplication(argc, argv, args, headless);
+    // Exceptions outside event handling (while the window is made, say) never
+    // reach the application's handler; they end the program with their text.
+    try {
+        return runApplication(argc, argv, args, headless);
+    } catch (...) {
+        writeTo(stderr, QStringLiteral("エラー: %1\n").arg(MessageOfCurrentException()));
+        return kFailed;
+    }
 }
