@@ -128,10 +128,9 @@ MessageBoxHook messagesToStandardError()
     };
 }
 
-// Step 1 of the program entry also made the thread an automation apartment
-// and step 2 gave the window its own taskbar button; neither has a
-// counterpart here (the automation layer is in-process, and every top-level
-// window has its own entry in the task list).
+// The automation layer is in-process and needs no per-thread set-up, and
+// every top-level window has its own entry in the task list, so the start
+// is only: application, title, main window, event loop.
 int runApplication(int &argc, char **argv, const QStringList &args, bool headless)
 {
     TApplication app(argc, argv);
