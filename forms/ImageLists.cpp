@@ -3,12 +3,24 @@
 #include <QBitmap>
 #include <QImage>
 
+// The pictures are compiled into the static app library; a program that
+// links it must register them before the first use.
+static void LoadResources()
+{
+    static const bool loaded = [] {
+        Q_INIT_RESOURCE(Tessivar);
+        return true;
+    }();
+    (void)loaded;
+}
+
 namespace {
 
 const char *const kSubjects[] = {"folder-open", "floppy", "play", "page", "gear"};
 
 QList<QPixmap> LoadImageList(int size)
 {
+    LoadResources();
     QList<QPixmap> list;
     for (const char *subject : kSubjects)
         list.append(QPixmap(QStringLiteral(":/icons/%1-%2.png").arg(QLatin1StringView(subject)).arg(size)));
@@ -46,6 +58,7 @@ QIcon CommandGlyph(int index)
 
 QIcon ApplicationIcon()
 {
+    LoadResources();
     QIcon icon;
     for (int size : {256, 48, 32, 24, 16})
         icon.addFile(QStringLiteral(":/icons/tessivar-%1.png").arg(size), QSize(size, size));
@@ -54,6 +67,7 @@ QIcon ApplicationIcon()
 
 QPixmap AboutBoxPicture()
 {
+    LoadResources();
     const QImage image(QStringLiteral(":/icons/torch-32.png"));
     // Colours go down to the classic palette; transparency becomes a one-bit mask.
     const QImage opaque = image.convertToFormat(QImage::Format_RGB32);
