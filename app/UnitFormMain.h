@@ -3,6 +3,7 @@
 // run the compaction.
 #pragma once
 
+#include "app/ActionManager.h"
 #include "app/FormMainActions.h"
 #include "app/ProjectFile.h"
 #include "forms/FormMainLayout.h"
@@ -18,9 +19,6 @@ class QMenuBar;
 class QPushButton;
 class QToolBar;
 class QToolButton;
-class TActionManager;
-class TFileDialog;
-class TFileDialogAction;
 class THintTracker;
 
 // How the last run of the compaction command ended.

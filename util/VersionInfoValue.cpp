@@ -7,6 +7,12 @@
 
 namespace {
 
+QString &VersionInfoFileOverride()
+{
+    static QString fileName;
+    return fileName;
+}
+
 QString FourHexDigits(std::uint16_t value)
 {
     return QStringLiteral("%1").arg(value, 4, 16, QLatin1Char('0')).toUpper();
@@ -33,7 +39,13 @@ QString TextOf(QByteArrayView value, std::uint32_t length)
 
 QString GetVersionInfoValue(std::uint8_t keyIndex)
 {
-    return GetVersionInfoValue(QCoreApplication::applicationFilePath(), keyIndex);
+    const QString &file = VersionInfoFileOverride();
+    return GetVersionInfoValue(file.isEmpty() ? QCoreApplication::applicationFilePath() : file, keyIndex);
+}
+
+void SetVersionInfoFile(const QString &fileName)
+{
+    VersionInfoFileOverride() = fileName;
 }
 
 QString GetVersionInfoValue(const QString &fileName, std::uint8_t keyIndex)

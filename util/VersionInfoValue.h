@@ -23,3 +23,7 @@ QString GetVersionInfoValue(std::uint8_t keyIndex);
 
 // The same for another file.
 QString GetVersionInfoValue(const QString &fileName, std::uint8_t keyIndex);
+
+// Makes GetVersionInfoValue(keyIndex) read another file than the running
+// executable (empty: the executable again); for tests of its callers.
+void SetVersionInfoFile(const QString &fileName);
