@@ -68,14 +68,3 @@ TEST(ApplicationExceptionHandler, AFailingShortcutCommandWorksAgain)
     EXPECT_EQ(reports.errors, (QStringList{"EngineTypeが不正な値です。", "EngineTypeが不正な値です。"}));
 }
 
-TEST(ApplicationIdleEvent, HandlerMayRemoveItself)
-{
-    int calls = 0;
-    Application().OnIdle = [&](QObject *, bool &) {
-        ++calls;
-        Application().OnIdle = nullptr;
-    };
-    DoApplicationIdle();
-    DoApplicationIdle();
-    EXPECT_EQ(calls, 1);
-}

@@ -10,7 +10,9 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QStatusBar>
@@ -301,6 +303,21 @@ TEST(FileDialogFolder, KeepsOnlyTheRootsSeparator)
     EXPECT_EQ(FileDialogFolder(QStringLiteral("rel/a.mdb")), QStringLiteral("rel"));
     EXPECT_EQ(FileDialogFolder(QStringLiteral("a.mdb")), QString());
     EXPECT_EQ(FileDialogFolder(QStringLiteral("/x//a.mdb")), QStringLiteral("/x//"));
+}
+
+TEST(HelpFileForExecutable, BesideTheProgramUnlessOnlyTheInstalledCopyExists)
+{
+    QTemporaryDir dir;
+    const auto touch = [&](const QString &relative) {
+        QDir(dir.path()).mkpath(QFileInfo(dir.filePath(relative)).path());
+        QFile(dir.filePath(relative)).open(QIODevice::WriteOnly);
+    };
+    const QString program = dir.filePath(QStringLiteral("bin/tessivar"));
+    EXPECT_EQ(HelpFileForExecutable(program), dir.filePath(QStringLiteral("bin/help/index.html")));
+    touch(QStringLiteral("share/tessivar/help/index.html"));
+    EXPECT_EQ(HelpFileForExecutable(program), dir.filePath(QStringLiteral("share/tessivar/help/index.html")));
+    touch(QStringLiteral("bin/help/index.html"));
+    EXPECT_EQ(HelpFileForExecutable(program), dir.filePath(QStringLiteral("bin/help/index.html")));
 }
 
 namespace {
