@@ -129,7 +129,8 @@ QAction *TActionManager::Build(const TCommandDefinition &definition, QWidget *wi
     // Qt would drop the "..." and the access key from the toolbar text.
     action->setIconText(Text(definition.Caption));
     action->setIcon(CommandGlyph(definition.ImageIndex));
-    action->setShortcut(QKeySequence(definition.Shortcut));
+    if (definition.Shortcut != kNoShortcut)
+        action->setShortcut(QKeySequence(definition.Shortcut));
     action->setProperty(kHintProperty, Text(definition.Hint));
     action->setProperty(kCategoryProperty, Text(definition.Category));
     action->setProperty(kImageIndexProperty, definition.ImageIndex);

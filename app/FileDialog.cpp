@@ -67,6 +67,9 @@ void TFileDialog::SetDefaultExt(const QString &extension)
     setDefaultSuffix(extension.startsWith(QLatin1Char('.')) ? extension.mid(1) : extension);
 }
 
+// The filter goes first: in a save dialog Qt gives the name the extension
+// of a newly chosen filter, which would change a preset "job.ini" into
+// "job.INI", another file on Linux.
 void TFileDialog::ApplySettings()
 {
     const QFileInfo name(FFileName);
@@ -74,12 +77,24 @@ void TFileDialog::ApplySettings()
         setDirectory(name.absolutePath());
     else
         setDirectory(FInitialDir.isEmpty() ? QDir::currentPath() : FInitialDir);
-    selectFile(FFileName.isEmpty() ? QString() : name.fileName());
     const QStringList filters = nameFilters();
     if (FFilterIndex >= 1 && FFilterIndex <= filters.size())
         selectNameFilter(filters[FFilterIndex - 1]);
     else if (!filters.isEmpty())
         selectNameFilter(filters.first());
+    selectFile(FFileName.isEmpty() ? QString() : name.fileName());
+}
+
+// Qt reports the selected filter with or without its pattern part,
+// depending on whether the dialog's widgets exist yet.
+int TFileDialog::SelectedFilterIndex() const
+{
+    const QString selected = selectedNameFilter();
+    const QStringList filters = nameFilters();
+    for (qsizetype i = 0; i < filters.size(); ++i)
+        if (filters[i] == selected || filters[i].startsWith(selected + QLatin1StringView(" (")))
+            return int(i) + 1;
+    return 0;
 }
 
 bool TFileDialog::Execute()
@@ -89,9 +104,8 @@ bool TFileDialog::Execute()
     if (!accepted)
         return false;
     FFileName = selectedFiles().value(0);
-    const qsizetype filter = nameFilters().indexOf(selectedNameFilter());
-    if (filter >= 0)
-        FFilterIndex = int(filter) + 1;
+    if (const int filter = SelectedFilterIndex(); filter > 0)
+        FFilterIndex = filter;
     return true;
 }
 

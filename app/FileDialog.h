@@ -63,6 +63,7 @@ public slots:
 
 private:
     void ApplySettings();
+    int SelectedFilterIndex() const;
 
     QString FFilter;
     int FFilterIndex = 1;
