@@ -56,10 +56,9 @@ bool THintTracker::eventFilter(QObject *watched, QEvent *event)
 {
     switch (event->type()) {
     case QEvent::Enter:
-        if (auto *widget = qobject_cast<QWidget *>(watched); widget && !IsMenu(widget))
-            SetCurrentHint(HintOf(widget));
-        break;
     case QEvent::Leave:
+        // Qt enters every ancestor on the way in; only where the pointer
+        // ends up counts, so a parent without a hint does not flash by.
         if (watched->isWidgetType() && !IsMenu(watched))
             QueuePointerLookup();
         break;
@@ -90,8 +89,8 @@ void THintTracker::SetCurrentHint(const QString &hint)
         FStatusBar->showMessage(hint);
 }
 
-// Qt's own Leave handling runs after this filter, so the look-up waits until
-// it is done; by then the pointer's new widget is known.
+// The look-up waits until Qt has finished its own enter and leave handling
+// (which runs after this filter); by then the pointer's widget is known.
 void THintTracker::QueuePointerLookup()
 {
     if (FLookupQueued)
