@@ -46,6 +46,5 @@ int runInfo(const Options &options, std::ostream &out)
     return 0;
 }
 
-int runDump(const Options &, std::ostream &) { return 0; }
 
 }  // namespace jettool
