@@ -141,6 +141,23 @@ TEST_P(IndexTreeWriterTest, LargeIndexIsBalancedWellFilledAndLinked)
     }
 }
 
+TEST_P(IndexTreeWriterTest, PagesLeaveAsSoonAsTheyAreFinished)
+{
+    // The builder streams: by the time the last entry is added, all but the
+    // pages still open (one per level, plus one held per node level) are out.
+    std::size_t written = 0, allocated = 0;
+    jet::write::PageSink sink{[&] { return static_cast<std::uint32_t>(++allocated); },
+                              [&](std::uint32_t, jet::ByteSpan) { ++written; }};
+    IndexTreeWriter writer(GetParam(), kOwner, sink);
+    for (const Entry &e : syntheticEntries(50'000, 12))
+        writer.add(e.key, e.row);
+    const std::size_t beforeFinish = written;
+    const auto result = writer.finish();
+    EXPECT_EQ(written, allocated);
+    EXPECT_EQ(result.pages.size(), allocated);
+    EXPECT_GE(beforeFinish + 2 * result.levels, written) << "pages were held back until the end";
+}
+
 TEST_P(IndexTreeWriterTest, LastNodeOfALevelNeverKeepsASingleChild)
 {
     // Probe how many entries a leaf and children a node take, then build
