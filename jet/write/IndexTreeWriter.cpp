@@ -91,12 +91,17 @@ struct PageDraft {
             outEnds[i] = static_cast<std::uint32_t>(to - out.data());
         }
     }
+    // Starts another page in the same buffers (no reallocation per leaf).
     void reset(PageNumber newNumber, PageNumber newPrev)
     {
-        *this = PageDraft{newNumber, newPrev, 0, 0, std::move(data), std::move(ends), std::move(cuts), 0, 0, {}};
+        number = newNumber;
+        prev = newPrev;
+        next = tail = 0;
         data.clear();
         ends.clear();
         cuts.clear();
+        wholeBytes = prefix = 0;
+        subtreeLast.clear();
     }
 };
 
