@@ -1,7 +1,9 @@
 // Every real index of every readable Jet 3 / Jet 4 test database, found
-// through the catalog and table definitions, rebuilt with the tree builder:
-// Access's entry order must be the builder's order (else add() refuses),
-// and the rebuilt tree must hold the same entries in no more pages.
+// through the catalog and table definitions and read with the engine's
+// reader, rebuilt with the tree builder: Access's entry order must be the
+// builder's order (else add() refuses), and the rebuilt tree, checked by the
+// independent test walker, must hold the same entries in no more pages and
+// levels than Access used.
 #include "jet/Database.h"
 #include "jet/Error.h"
 #include "jet/IndexPage.h"
@@ -53,6 +55,7 @@ void rebuildIndex(const jet::Database &db, const jet::TableDef &def, const jet::
     const auto rebuilt = walker.walk(result.root);
     EXPECT_EQ(rebuilt.leafEntries, expected) << where;
     EXPECT_LE(result.pages.size(), originalWalk.pages.size()) << where;
+    EXPECT_LE(result.levels, originalWalk.depth) << where;
     ++totals.indexes;
     totals.entries += original.size();
     totals.originalPages += originalWalk.pages.size();
