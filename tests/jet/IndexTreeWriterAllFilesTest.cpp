@@ -7,13 +7,16 @@
 #include "jet/Database.h"
 #include "jet/Error.h"
 #include "jet/IndexPage.h"
+#include "jet/UsageMap.h"
 #include "jet/write/IndexTreeWriter.h"
+#include "jet/write/UsageMapWriter.h"
 
 #include "IndexTreeWriterTestSupport.h"
 #include "support/TestData.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 using indextest::Bytes;
@@ -56,6 +59,17 @@ void rebuildIndex(const jet::Database &db, const jet::TableDef &def, const jet::
     EXPECT_EQ(rebuilt.leafEntries, expected) << where;
     EXPECT_LE(result.pages.size(), originalWalk.pages.size()) << where;
     EXPECT_LE(result.levels, originalWalk.depth) << where;
+
+    // The index's usage map lists exactly its tree; the map built from the
+    // tree's pages sits on the same start page as Access's (§11.1, §11.3).
+    const jet::UsageMap map = jet::readUsageMap(db.file(), index.usageMap, where);
+    std::vector<std::uint32_t> treePages = originalWalk.pages;
+    std::sort(treePages.begin(), treePages.end());
+    EXPECT_EQ(map.pages, treePages) << where;
+    const auto row = jet::write::encodeUsageMap(jet4 ? PageFormat::Jet4 : PageFormat::Jet3, treePages, pages.sink());
+    if (map.kind == jet::UsageMap::Kind::Inline && map.bitmapBytes + 5 == row.bytes.size()) {
+        EXPECT_EQ(jet::loadLE32(row.bytes.data() + 1), map.start) << where;
+    }
     ++totals.indexes;
     totals.entries += original.size();
     totals.originalPages += originalWalk.pages.size();
