@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <random>
 #include <set>
 #include <string>
 
@@ -221,6 +222,36 @@ TEST_P(IndexTreeWriterTest, KeyThatIsAPrefixOfTheNextSortsFirstAndRoundTrips)
         {{0x7F, 0x11}, RowLocation{0, 0}},
     };
     buildAndWalk(entries);
+}
+
+TEST_P(IndexTreeWriterTest, RandomKeysOfMixedLengthsRoundTrip)
+{
+    // Keys of 0..400 bytes from a small alphabet, so that prefixes of all
+    // lengths, keys that are prefixes of others and repeated keys all occur.
+    for (const unsigned seed : {1u, 2u, 3u}) {
+        std::mt19937 random(seed);
+        std::vector<Entry> entries;
+        for (int i = 0; i < 3000; ++i) {
+            Bytes key(random() % 401);
+            for (auto &b : key)
+                b = static_cast<std::uint8_t>(random() % 3 == 0 ? random() % 256 : 0x41);
+            entries.push_back({key, RowLocation{static_cast<std::uint32_t>(random() % 0x1000000), static_cast<std::uint8_t>(random())}});
+            if (random() % 4 == 0)
+                entries.push_back({key, RowLocation{static_cast<std::uint32_t>(random() % 0x1000000), static_cast<std::uint8_t>(random())}});
+        }
+        std::sort(entries.begin(), entries.end(), [](const Entry &a, const Entry &b) {
+            return jet::write::compareIndexEntries(a.key, a.row, b.key, b.row) == std::strong_ordering::less;
+        });
+        entries.erase(std::unique(entries.begin(), entries.end(),
+                                  [](const Entry &a, const Entry &b) { return a.key == b.key && a.row == b.row; }),
+                      entries.end());
+        IndexTreeResult result;
+        buildAndWalk(entries, &result);
+        std::set<Bytes> distinct;
+        for (const Entry &e : entries)
+            distinct.insert(e.key);
+        EXPECT_EQ(result.distinctKeys, distinct.size()) << "seed " << seed;
+    }
 }
 
 TEST_P(IndexTreeWriterTest, ReportsDuplicateKeysAndCountsDistinctOnes)
