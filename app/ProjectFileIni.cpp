@@ -38,11 +38,3 @@ void ProjectFileToIni(const TProjectFile &job, const QString &fileName)
     ini.WriteBool(kOption, kAutoExit, job.FOptionAutoExit);
     ini.UpdateFile();
 }
-
-QString SettingsFileFolder(const QString &fileName)
-{
-    QString folder = fileName.left(fileName.lastIndexOf(u'/') + 1);
-    if (folder.size() > 1 && folder[folder.size() - 2] != u'/')
-        folder.chop(1);
-    return folder;
-}

@@ -15,8 +15,3 @@ void IniToProjectFile(const QString &fileName, TProjectFile &job);
 // keeping whatever else it holds. The old file stays intact if anything fails.
 // Throws EFOpenError (existing file unreadable) or EFCreateError.
 void ProjectFileToIni(const TProjectFile &job, const QString &fileName);
-
-// The folder a Save As dialog starts in for a settings file: the name up to
-// its last "/", without that "/" unless it is the first character or follows
-// another "/" (so the root folder keeps it). Empty without any "/".
-QString SettingsFileFolder(const QString &fileName);

@@ -115,17 +115,6 @@ TEST_F(ProjectFileIniTest, ErrorsPropagateAndSaveLeavesNothingHalfDone)
     EXPECT_EQ(QFileInfo(huge).size(), 17 * 1024 * 1024);
 }
 
-TEST(SettingsFileFolder, KeepsTheSlashOnlyForTheRoot)
-{
-    EXPECT_EQ(SettingsFileFolder("/home/u/jobs/a.ini"), "/home/u/jobs");
-    EXPECT_EQ(SettingsFileFolder("/a.ini"), "/");
-    EXPECT_EQ(SettingsFileFolder("//a.ini"), "//");
-    EXPECT_EQ(SettingsFileFolder("/x//a.ini"), "/x//");
-    EXPECT_EQ(SettingsFileFolder("jobs/a.ini"), "jobs");
-    EXPECT_EQ(SettingsFileFolder("a.ini"), "");
-    EXPECT_EQ(SettingsFileFolder(""), "");
-}
-
 namespace {
 
 // Switches LC_CTYPE to a Shift_JIS (CP932) locale for one test. When the
