@@ -101,23 +101,15 @@ TEST_F(MemIniFileTest, WritesKeepValuesVerbatimAndAppendMissingSections)
     EXPECT_EQ(TMemIniFile(path(), kUtf8).ReadString("A", "pad", ""), "blank");
 }
 
-TEST_F(MemIniFileTest, ReadIntegerAndReadBoolFallBackOnAnythingButANumber)
+// The value tables themselves are checked on the parser and on settings
+// files; here only that a word gives back whichever default is asked for.
+TEST_F(MemIniFileTest, ReadBoolGivesBackEitherDefaultForAWord)
 {
-    const TMemIniFile ini(fileWith("[V]\r\nhex=0x4\r\nHEX=0X4\r\ndollar=$4\r\nx=x4\r\nplus=+4\r\nbad=4x\r\n"
-                                   "word=four\r\nempty=\r\nbig=2147483648\r\non1=1\r\non2=2\r\nonm=-1\r\n"
-                                   "off=0\r\nt=true\r\ny=yes\r\n"),
-                          kUtf8);
-    for (const char *key : {"hex", "dollar", "x", "plus"})
-        EXPECT_EQ(ini.ReadInteger("V", key, 5), 4) << key;
-    for (const char *key : {"bad", "word", "empty", "big", "missing"})
-        EXPECT_EQ(ini.ReadInteger("V", key, 5), 5) << key;
-    for (const char *key : {"on1", "on2", "onm"})
-        EXPECT_TRUE(ini.ReadBool("V", key, false)) << key;
-    EXPECT_FALSE(ini.ReadBool("V", "off", true));
-    for (const char *key : {"t", "y", "empty", "missing"}) {
-        EXPECT_FALSE(ini.ReadBool("V", key, false)) << key;
-        EXPECT_TRUE(ini.ReadBool("V", key, true)) << key;
-    }
+    const TMemIniFile ini(fileWith("[V]\r\nt=true\r\nonm=-1\r\n"), kUtf8);
+    EXPECT_FALSE(ini.ReadBool("V", "t", false));
+    EXPECT_TRUE(ini.ReadBool("V", "t", true));
+    EXPECT_TRUE(ini.ReadBool("V", "onm", false));
+    EXPECT_EQ(ini.ReadInteger("V", "t", 7), 7);
 }
 
 TEST_F(MemIniFileTest, SavesBackInTheEncodingItWasLoadedWith)
