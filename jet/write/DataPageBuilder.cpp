@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-namespace jet {
+namespace jet::write {
 
 DataPageBuilder::DataPageBuilder(bool jet3, std::uint32_t pageSize, std::uint32_t owner)
     : jet3_(jet3), pageSize_(pageSize), owner_(owner)
@@ -48,4 +48,4 @@ MutableByteSpan DataPageBuilder::row(unsigned number)
     return MutableByteSpan(page_.data() + start, end - start);
 }
 
-}  // namespace jet
+}  // namespace jet::write

@@ -9,9 +9,9 @@
 #include <cstdint>
 #include <vector>
 
-namespace jet {
+namespace jet::write {
 
-inline constexpr std::uint32_t kLongValueOwner = 0x4C41564C;  // "LVAL" read as u32 LE
+inline constexpr std::uint32_t kLvalOwner = 0x4C41564C;  // "LVAL" read as u32 LE
 inline constexpr unsigned kMaxRowsPerPage = 255;
 
 class DataPageBuilder {
@@ -47,4 +47,4 @@ private:
     std::size_t rowStart_ = 0;  // where the last row begins
 };
 
-}  // namespace jet
+}  // namespace jet::write

@@ -10,7 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace jet {
+namespace jet::write {
 
 namespace {
 
@@ -179,4 +179,4 @@ void OutputFile::discard() noexcept
     }
 }
 
-}  // namespace jet
+}  // namespace jet::write

@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <string>
 
-namespace jet {
+namespace jet::write {
 
 // Refuses a target that exists (any kind of file, a dangling link included)
 // or that is the source itself under another name. Throws jet::Error
@@ -52,4 +52,4 @@ private:
     bool committed_ = false;
 };
 
-}  // namespace jet
+}  // namespace jet::write

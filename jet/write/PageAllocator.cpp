@@ -2,7 +2,7 @@
 
 #include "jet/Error.h"
 
-namespace jet {
+namespace jet::write {
 
 namespace {
 constexpr std::uint32_t kMaxPages = 1u << 24;  // 24-bit page numbers in row pointers
@@ -37,4 +37,4 @@ std::vector<std::uint32_t> PageAllocator::unusedPages() const
     return unused;
 }
 
-}  // namespace jet
+}  // namespace jet::write

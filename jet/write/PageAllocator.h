@@ -7,7 +7,7 @@
 #include <set>
 #include <vector>
 
-namespace jet {
+namespace jet::write {
 
 class PageAllocator {
 public:
@@ -27,4 +27,4 @@ private:
     std::uint32_t allocated_ = 0;
 };
 
-}  // namespace jet
+}  // namespace jet::write

@@ -11,7 +11,7 @@
 #include <queue>
 #include <unistd.h>
 
-namespace jet {
+namespace jet::write {
 
 namespace {
 
@@ -221,4 +221,4 @@ void SpillSorter::drain(const std::function<void(ByteSpan key, std::uint32_t row
     count_ = 0;
 }
 
-}  // namespace jet
+}  // namespace jet::write

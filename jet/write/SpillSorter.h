@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-namespace jet {
+namespace jet::write {
 
 class SpillSorter {
 public:
@@ -50,4 +50,4 @@ private:
     std::uint64_t count_ = 0;
 };
 
-}  // namespace jet
+}  // namespace jet::write

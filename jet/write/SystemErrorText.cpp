@@ -3,7 +3,7 @@
 #include <cerrno>
 #include <cstring>
 
-namespace jet {
+namespace jet::write {
 
 std::string systemErrorText(int errorNumber)
 {
@@ -23,4 +23,4 @@ std::string systemErrorText(int errorNumber)
     }
 }
 
-}  // namespace jet
+}  // namespace jet::write

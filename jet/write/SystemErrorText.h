@@ -4,8 +4,8 @@
 
 #include <string>
 
-namespace jet {
+namespace jet::write {
 
 std::string systemErrorText(int errorNumber);
 
-}  // namespace jet
+}  // namespace jet::write

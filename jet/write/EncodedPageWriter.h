@@ -8,11 +8,11 @@
 #include <cstdint>
 #include <vector>
 
-namespace jet {
+namespace jet::write {
 
-class PageSink {
+class EncodedPageWriter {
 public:
-    PageSink(OutputFile &file, std::uint32_t pageSize, std::uint32_t encodingKey)
+    EncodedPageWriter(OutputFile &file, std::uint32_t pageSize, std::uint32_t encodingKey)
         : file_(file), pageSize_(pageSize), encodingKey_(encodingKey), scratch_(pageSize)
     {
     }
@@ -29,4 +29,4 @@ private:
     std::uint64_t pagesWritten_ = 0;
 };
 
-}  // namespace jet
+}  // namespace jet::write

@@ -1,13 +1,13 @@
-#include "jet/write/PageSink.h"
+#include "jet/write/EncodedPageWriter.h"
 
 #include "jet/Error.h"
 #include "jet/Rc4.h"
 
 #include <cstring>
 
-namespace jet {
+namespace jet::write {
 
-void PageSink::write(std::uint32_t pageNumber, ByteSpan page)
+void EncodedPageWriter::write(std::uint32_t pageNumber, ByteSpan page)
 {
     if (page.size() != pageSize_)
         throw Error(ErrorKind::Unsupported, "内部エラー: ページの長さが正しくありません。");
@@ -21,4 +21,4 @@ void PageSink::write(std::uint32_t pageNumber, ByteSpan page)
     ++pagesWritten_;
 }
 
-}  // namespace jet
+}  // namespace jet::write
