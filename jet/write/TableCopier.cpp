@@ -6,6 +6,7 @@
 #include "jet/write/LiveRowAt.h"
 #include "jet/write/LongValueWriter.h"
 #include "jet/write/PageRun.h"
+#include "jet/write/RowDigest.h"
 #include "jet/write/RowRelocation.h"
 #include "jet/write/SpillSorter.h"
 
@@ -90,13 +91,16 @@ private:
     {
         copy_.assign(row.bytes.begin(), row.bytes.end());
         decoder_.split(row.bytes, where);
+        moved_.clear();
         for (const LongValueField &field : decoder_.longValueFields(where)) {
             if (field.header.kind == LongValueHeader::Kind::Inline)
                 continue;
-            const std::vector<std::uint8_t> value = readLongValue(file_, field.header, where);
+            std::vector<std::uint8_t> value = readLongValue(file_, field.header, where);
             const auto header = writerFor(*field.column).write(value);
             std::memcpy(copy_.data() + field.offsetInRow, header.data(), header.size());
+            moved_.push_back({field.offsetInRow, std::move(value)});
         }
+        result_.digest.add(digestRow(row.bytes, moved_));
         if (autoNumber_) {
             const Value value = decoder_.value(*autoNumber_, where);
             if (value.kind == Value::Kind::Integer && (!result_.largestAutoNumber || value.integer > *result_.largestAutoNumber))
@@ -159,6 +163,7 @@ private:
     std::map<std::uint16_t, std::unique_ptr<LongValueWriter>> longValues_;
     RowRelocation relocation_;
     std::vector<std::uint8_t> copy_;
+    std::vector<MovedLongValue> moved_;
     std::size_t smallestRow_ = 0xFFFF;
     CopiedTable result_;
 };

@@ -9,6 +9,7 @@
 #include "jet/write/EncodedPageWriter.h"
 #include "jet/write/IndexTreeWriter.h"
 #include "jet/write/PageAllocator.h"
+#include "jet/write/RowDigest.h"
 
 #include <cstdint>
 #include <functional>
@@ -31,6 +32,7 @@ struct CopiedTable {
     std::vector<std::uint32_t> dataPagesWithRoom;
     std::vector<CopiedLongValueColumn> longValueColumns;  // one per entry of TableDef::longValueMaps
     std::vector<IndexTreeResult> indexes;                  // one per TableDef::realIndexes
+    TableDigest digest;                                    // of the rows as read from the source
 };
 
 struct CopyContext {
