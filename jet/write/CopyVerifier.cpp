@@ -17,7 +17,7 @@ TableDigest digestTable(const Database &database, const std::string &tableName, 
         moved.clear();
         for (const LongValueField &field : decoder.longValueFields(where))
             if (field.header.kind != LongValueHeader::Kind::Inline)
-                moved.push_back({field.offsetInRow, readLongValue(database.file(), field.header, where)});
+                moved.push_back(MovedLongValue{field.offsetInRow, readLongValue(database.file(), field.header, where)});
         digest.add(digestRow(row.bytes, moved));
     });
     return digest;

@@ -9,6 +9,10 @@
 #include <string>
 #include <vector>
 
+namespace jet {
+class Database;
+}
+
 namespace jet::write {
 
 struct ExpectedTable {
@@ -21,6 +25,6 @@ struct ExpectedTable {
 void verifyCopy(const std::string &path, const std::string &password, const std::vector<ExpectedTable> &tables);
 
 // The digest of a table read back from a database (used by verifyCopy and tests).
-TableDigest digestTable(const class Database &database, const std::string &tableName, std::uint32_t definitionPage);
+TableDigest digestTable(const Database &database, const std::string &tableName, std::uint32_t definitionPage);
 
 }  // namespace jet::write

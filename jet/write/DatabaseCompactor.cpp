@@ -48,6 +48,17 @@ std::vector<SourceTable> tablesWithDefinitions(const Database &source)
     return tables;
 }
 
+// Access does not keep the stored row count of some system tables (MSysObjects,
+// MSysACEs, MSysQueries, MSysAccessStorage) in step with their rows, and
+// tolerates that; the copy keeps their count as Access left it, so the system
+// tables compare equal. User tables get their true count.
+std::uint32_t rowCountToStore(const SourceTable &table, std::uint64_t rowsCopied)
+{
+    const bool systemTable = table.name.size() >= 4 && (table.name.compare(0, 4, "MSys") == 0 ||
+                                                        table.name.compare(0, 4, "msys") == 0);
+    return systemTable ? table.def.rowCount : static_cast<std::uint32_t>(rowsCopied);
+}
+
 class Compactor {
 public:
     Compactor(const Database &source, OutputFile &out, const CompactionSettings &settings)
@@ -102,7 +113,7 @@ private:
             const TableDef &def = tables_[t].def;
             const CopiedTable &copy = copies[t];
             TdefPatcher patch(file_, def);
-            patch.setU32(def.offsets.rowCount, static_cast<std::uint32_t>(copy.rows));
+            patch.setU32(def.offsets.rowCount, rowCountToStore(tables_[t], copy.rows));
             if (def.autoNumberColumn()) {
                 // As Microsoft's compaction does: the next number follows the largest one left.
                 const std::int64_t largest = std::max<std::int64_t>(0, copy.largestAutoNumber.value_or(0));

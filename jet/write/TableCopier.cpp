@@ -2,7 +2,7 @@
 
 #include "jet/DataPage.h"
 #include "jet/Error.h"
-#include "jet/IndexEntries.h"
+#include "jet/IndexPage.h"
 #include "jet/write/LiveRowAt.h"
 #include "jet/write/LongValueWriter.h"
 #include "jet/write/PageRun.h"
@@ -60,7 +60,9 @@ private:
     void copyInKeyOrder(const RealIndexDef &index)
     {
         PageHandle keepHeader, keepBody;
-        visitIndexEntries(file_, def_, index, name_, [&](ByteSpan, RowId position) {
+        const std::string what = tableWhere(name_) + " の主キー";
+        walkIndex(file_, index, what, [&](const IndexEntry &entry) {
+            const RowId position = entry.row;
             if (relocation_.contains(position.page, position.row))
                 return;  // a duplicate entry; the index check below reports it
             const std::string where = tableWhere(name_) + " の" + file_.describePage(position.page) + " 行 " +
@@ -132,7 +134,9 @@ private:
         const std::string what = tableWhere(name_) + " の索引 " + std::to_string(index.number);
         SpillSorter sorter(context_.spillFolder, context_.sortBudget);
         RowRelocation::Marks seen(relocation_);
-        visitIndexEntries(file_, def_, index, name_, [&](ByteSpan key, RowId old) {
+        walkIndex(file_, index, what, [&](const IndexEntry &entry) {
+            const RowId old = entry.row;
+            const ByteSpan key = entry.key;
             const auto moved = relocation_.lookup(old.page, old.row);
             if (!moved)
                 throw Error(ErrorKind::Damaged, what + " のエントリが存在しない行 " + old.describe() + " を指しています。");
