@@ -68,6 +68,8 @@ void MemoryPageSource::read(std::uint64_t offset, MutableByteSpan out) const
 {
     if (offset > bytes_.size() || out.size() > bytes_.size() - offset)
         throw Error(ErrorKind::Io, "ファイル '" + name_ + "' を読み込めません。ファイルが途中で終わっています。");
+    if (out.empty())
+        return;
     std::memcpy(out.data(), bytes_.data() + offset, out.size());
 }
 

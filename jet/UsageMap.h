@@ -26,7 +26,8 @@ struct UsageMap {
 
 // Reads the map stored at `location`. Throws jet::Error(Damaged) naming the
 // map (`what`) when the row or a bitmap page is unreadable. Bits for pages past
-// the end of the file are counted, not listed.
+// the end of the file are counted, not listed. A null location (page 0 row 0)
+// gives an empty map.
 UsageMap readUsageMap(const PageFile &file, RowId location, const std::string &what);
 
 // The global usage map (page 1, row 0): its set bits are the free pages.

@@ -46,7 +46,5 @@ int runInfo(const Options &options, std::ostream &out)
     return 0;
 }
 
-int runCheck(const Options &, std::ostream &) { return 0; }
-int runDump(const Options &, std::ostream &) { return 0; }
 
 }  // namespace jettool
