@@ -4,18 +4,19 @@ namespace jet::write {
 
 void RowRelocation::addPage(std::uint32_t page, unsigned rowSlots)
 {
-    if (base_.count(page))
+    if (page >= firstSlot_.size() || firstSlot_[page] != kNoPage)
         return;
-    base_[page] = {slots_.size(), rowSlots};
+    rowSlots = rowSlots > 255 ? 255 : rowSlots;  // row numbers are one byte
+    firstSlot_[page] = static_cast<std::uint32_t>(slots_.size());
+    slotCount_[page] = static_cast<std::uint8_t>(rowSlots);
     slots_.resize(slots_.size() + rowSlots, kUnset);
 }
 
 std::optional<std::size_t> RowRelocation::slotOf(std::uint32_t page, unsigned row) const
 {
-    const auto it = base_.find(page);
-    if (it == base_.end() || row >= it->second.count)
+    if (page >= firstSlot_.size() || firstSlot_[page] == kNoPage || row >= slotCount_[page])
         return std::nullopt;
-    return it->second.first + row;
+    return static_cast<std::size_t>(firstSlot_[page]) + row;
 }
 
 bool RowRelocation::record(std::uint32_t page, unsigned row, std::uint32_t newRowRef)

@@ -6,16 +6,18 @@
 
 #include <cstdint>
 #include <optional>
-#include <unordered_map>
 #include <vector>
 
 namespace jet::write {
 
 class RowRelocation {
 public:
+    // `sourcePages`: pages in the source file; positions name pages below it.
+    explicit RowRelocation(std::uint32_t sourcePages) : firstSlot_(sourcePages, kNoPage), slotCount_(sourcePages, 0) {}
+
     // Must be called once per source page before rows of it are recorded.
     void addPage(std::uint32_t page, unsigned rowSlots);
-    bool hasPage(std::uint32_t page) const { return base_.count(page) != 0; }
+    bool hasPage(std::uint32_t page) const { return page < firstSlot_.size() && firstSlot_[page] != kNoPage; }
 
     // Records the new place of the row at (page, row); false if it was already recorded.
     bool record(std::uint32_t page, unsigned row, std::uint32_t newRowRef);
@@ -23,7 +25,7 @@ public:
     std::optional<std::uint32_t> lookup(std::uint32_t page, unsigned row) const;
 
     std::uint64_t rowsRecorded() const { return recorded_; }
-    std::size_t memoryBytes() const { return slots_.capacity() * sizeof(std::uint32_t) + base_.size() * 32; }
+    std::size_t memoryBytes() const { return (slots_.capacity() + firstSlot_.size()) * sizeof(std::uint32_t) + slotCount_.size(); }
 
     // Per-position marks, e.g. "an index already has an entry for this row".
     class Marks {
@@ -41,11 +43,10 @@ private:
     std::optional<std::size_t> slotOf(std::uint32_t page, unsigned row) const;
 
     static constexpr std::uint32_t kUnset = 0xFFFFFFFFu;
-    struct PageSlots {
-        std::size_t first;
-        unsigned count;
-    };
-    std::unordered_map<std::uint32_t, PageSlots> base_;
+    static constexpr std::uint32_t kNoPage = 0xFFFFFFFFu;
+    // Indexed by source page number: a few bytes per page of the source.
+    std::vector<std::uint32_t> firstSlot_;
+    std::vector<std::uint8_t> slotCount_;
     std::vector<std::uint32_t> slots_;
     std::uint64_t recorded_ = 0;
 };

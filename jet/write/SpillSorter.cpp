@@ -130,12 +130,17 @@ void SpillSorter::add(ByteSpan key, std::uint32_t rowPointer)
     if (!key.empty())
         std::memcpy(p + 2, key.data(), key.size());
     storeLE32(p + 2 + key.size(), rowPointer);
+    if (arrivedInOrder_ && !records_.empty() &&
+        lessThan(viewAt(arena_.data() + arena_.size() - need), viewAt(arena_.data() + records_.back())))
+        arrivedInOrder_ = false;
     records_.push_back(static_cast<std::uint32_t>(arena_.size() - need));
     ++count_;
 }
 
 void SpillSorter::sortMemory()
 {
+    if (arrivedInOrder_)
+        return;
     const std::uint8_t *base = arena_.data();
     std::sort(records_.begin(), records_.end(),
               [base](std::uint32_t a, std::uint32_t b) { return lessThan(viewAt(base + a), viewAt(base + b)); });
@@ -182,6 +187,7 @@ void SpillSorter::spill()
     arena_.shrink_to_fit();
     records_.clear();
     records_.shrink_to_fit();
+    arrivedInOrder_ = true;
 }
 
 void SpillSorter::drain(const std::function<void(ByteSpan key, std::uint32_t rowPointer)> &visit)
@@ -219,6 +225,7 @@ void SpillSorter::drain(const std::function<void(ByteSpan key, std::uint32_t row
     arena_.clear();
     records_.clear();
     count_ = 0;
+    arrivedInOrder_ = true;
 }
 
 }  // namespace jet::write

@@ -48,6 +48,7 @@ private:
     int spillFd_ = -1;
     std::uint64_t spillSize_ = 0;
     std::uint64_t count_ = 0;
+    bool arrivedInOrder_ = true;  // then the in-memory sort has nothing to do
 };
 
 }  // namespace jet::write

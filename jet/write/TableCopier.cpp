@@ -30,7 +30,8 @@ public:
           jet3_(def.version == JetVersion::Jet3),
           dataRun_(jet3_, def.pageSize, def.firstPage, context.allocator, context.pages),
           decoder_(file_, def),
-          autoNumber_(def.autoNumberColumn())
+          autoNumber_(def.autoNumberColumn()),
+          relocation_(file_.pageCount())
     {
         for (const LongValueMaps &maps : def.longValueMaps)
             longValues_.emplace(maps.columnNumber, std::make_unique<LongValueWriter>(jet3_, def.pageSize,
