@@ -4,7 +4,11 @@
 #include "CompactTestSupport.h"
 
 #include "jet/Compact.h"
+#include "jet/Database.h"
 #include "jet/Error.h"
+#include "jet/UsageMap.h"
+
+#include <functional>
 
 using namespace compacttest;
 
@@ -87,6 +91,51 @@ TEST(CompactSafetyTest, RefusedRequestsWriteNothing)
     EXPECT_EQ(failureKind(requestFor("jackcess__V2010_testV2010.accdb", scratch.file("e.mdb")), &message),
               jet::ErrorKind::Format);
     EXPECT_EQ(scratch.entries(), 0u);
+}
+
+// A copy of Northwind with one page damaged the way `damage` says.
+std::string damagedNorthwind(const ScratchFolder &scratch, const std::function<void(std::string &, std::size_t)> &damage)
+{
+    const auto db = jet::Database::open(testdata::database(kNorthwind).string(), "");
+    const jet::TableDef orders = db->tableDef(*db->catalog().findTable("Orders"));
+    const jet::UsageMap owned = jet::readUsageMap(db->file(), orders.ownedPages, "Orders");
+    std::string bytes = readAll(testdata::database(kNorthwind));
+    damage(bytes, static_cast<std::size_t>(owned.pages.at(1)) * db->file().pageSize());
+    const std::string path = scratch.file("damaged-source.mdb");
+    std::ofstream(path, std::ios::binary) << bytes;
+    return path;
+}
+
+TEST(CompactSafetyTest, DamagedSourceIsReportedAndNothingIsWritten)
+{
+    SKIP_WITHOUT_TESTDATA();
+    ScratchFolder scratch("compact-damaged");
+    const std::vector<std::function<void(std::string &, std::size_t)>> damages = {
+        // The page claims another owner: the primary key points at rows the table no longer has.
+        [](std::string &bytes, std::size_t page) { bytes[page + 4] ^= 0x5A; },
+        // The row-offset table runs off the page.
+        [](std::string &bytes, std::size_t page) { bytes[page + 12] = bytes[page + 13] = '\xFF'; },
+        // The file ends in the middle of the table.
+        [](std::string &bytes, std::size_t page) { bytes.resize(page + 100); },
+    };
+    for (std::size_t i = 0; i < damages.size(); ++i) {
+        SCOPED_TRACE(i);
+        const std::string source = damagedNorthwind(scratch, damages[i]);
+        jet::CompactRequest request;
+        request.sourcePath = source;
+        request.targetPath = scratch.file("out.mdb");
+        std::string message;
+        try {
+            jet::compactDatabase(request);
+            ADD_FAILURE() << "a damaged source compacted";
+        } catch (const jet::Error &e) {
+            EXPECT_EQ(e.kind(), jet::ErrorKind::Damaged) << e.what();
+            message = e.what();
+        }
+        EXPECT_FALSE(message.empty());
+        EXPECT_EQ(scratch.entries(), 1u) << "only the damaged source may be there";
+        fs::remove(source);
+    }
 }
 
 TEST(CompactSafetyTest, ProgressClimbsToOneHundred)
