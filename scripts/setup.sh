@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(
-  cmake g++ make pkg-config ninja-build
+  cmake g++ make pkg-config ninja-build dpkg-dev file
   qt6-base-dev qt6-translations-l10n libgtest-dev
   fonts-ipafont-gothic xdg-utils
   librsvg2-bin

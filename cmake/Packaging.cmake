@@ -1,0 +1,113 @@
+# Installation layout and the Debian package.
+#
+# The build tree stages the program's data in the same layout as an installed
+# prefix (bin/ beside share/tessivar/), so the program finds its help the same
+# way in both (platform/AppPaths.h).
+
+include(GNUInstallDirs)
+
+set(TESSIVAR_DATA_SUBDIR "${CMAKE_INSTALL_DATADIR}/tessivar")
+set(TESSIVAR_STAGED_DATA_DIR "${CMAKE_BINARY_DIR}/${TESSIVAR_DATA_SUBDIR}")
+
+# The help document (HTML, index.html as its start page), wherever it lives.
+set(TESSIVAR_HELP_SOURCE_DIR "")
+foreach(candidate help forms/help docs/help)
+  if(EXISTS "${CMAKE_SOURCE_DIR}/${candidate}/index.html")
+    set(TESSIVAR_HELP_SOURCE_DIR "${CMAKE_SOURCE_DIR}/${candidate}")
+    break()
+  endif()
+endforeach()
+
+file(GLOB TESSIVAR_ICON_FILES CONFIGURE_DEPENDS
+  "${CMAKE_SOURCE_DIR}/forms/icons/*.svg" "${CMAKE_SOURCE_DIR}/forms/icons/*.png")
+file(GLOB TESSIVAR_TRANSLATION_FILES CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/translations/*.qm")
+
+# The application icon: the window's own when it has one, else a stand-in.
+set(TESSIVAR_APP_ICON "${CMAKE_SOURCE_DIR}/packaging/tessivar.svg")
+foreach(candidate tessivar.svg application.svg app.svg)
+  if(EXISTS "${CMAKE_SOURCE_DIR}/forms/icons/${candidate}")
+    set(TESSIVAR_APP_ICON "${CMAKE_SOURCE_DIR}/forms/icons/${candidate}")
+    break()
+  endif()
+endforeach()
+
+# Staging for the build tree: copied on every build so edits show up at once.
+set(staging_commands "")
+if(TESSIVAR_HELP_SOURCE_DIR)
+  list(APPEND staging_commands COMMAND ${CMAKE_COMMAND} -E copy_directory
+    "${TESSIVAR_HELP_SOURCE_DIR}" "${TESSIVAR_STAGED_DATA_DIR}/help")
+endif()
+if(TESSIVAR_ICON_FILES)
+  list(APPEND staging_commands COMMAND ${CMAKE_COMMAND} -E copy
+    ${TESSIVAR_ICON_FILES} "${TESSIVAR_STAGED_DATA_DIR}/icons/")
+endif()
+if(TESSIVAR_TRANSLATION_FILES)
+  list(APPEND staging_commands COMMAND ${CMAKE_COMMAND} -E copy
+    ${TESSIVAR_TRANSLATION_FILES} "${TESSIVAR_STAGED_DATA_DIR}/translations/")
+endif()
+if(staging_commands)
+  add_custom_target(tessivar_data ALL
+    COMMAND ${CMAKE_COMMAND} -E make_directory "${TESSIVAR_STAGED_DATA_DIR}/icons"
+            "${TESSIVAR_STAGED_DATA_DIR}/translations"
+    ${staging_commands}
+    COMMENT "Staging help, icons and translations in ${TESSIVAR_STAGED_DATA_DIR}"
+    VERBATIM)
+endif()
+
+# Manual pages, compressed as Debian wants them.
+find_program(GZIP_EXECUTABLE gzip REQUIRED)
+set(man_pages "")
+foreach(page tessivar.1 tessivar-jet.1 ja/tessivar.1 ja/tessivar-jet.1)
+  set(source "${CMAKE_SOURCE_DIR}/packaging/man/${page}")
+  set(compressed "${CMAKE_BINARY_DIR}/man/${page}.gz")
+  get_filename_component(compressed_dir "${compressed}" DIRECTORY)
+  add_custom_command(OUTPUT "${compressed}"
+    COMMAND ${CMAKE_COMMAND} -E make_directory "${compressed_dir}"
+    COMMAND ${GZIP_EXECUTABLE} -9 -n -c "${source}" > "${compressed}"
+    DEPENDS "${source}"
+    COMMENT "Compressing manual page ${page}")
+  list(APPEND man_pages "${compressed}")
+endforeach()
+add_custom_target(tessivar_man ALL DEPENDS ${man_pages})
+
+install(FILES "${CMAKE_BINARY_DIR}/man/tessivar.1.gz" "${CMAKE_BINARY_DIR}/man/tessivar-jet.1.gz"
+  DESTINATION "${CMAKE_INSTALL_MANDIR}/man1")
+install(FILES "${CMAKE_BINARY_DIR}/man/ja/tessivar.1.gz" "${CMAKE_BINARY_DIR}/man/ja/tessivar-jet.1.gz"
+  DESTINATION "${CMAKE_INSTALL_MANDIR}/ja/man1")
+install(FILES "${CMAKE_SOURCE_DIR}/packaging/tessivar.desktop"
+  DESTINATION "${CMAKE_INSTALL_DATADIR}/applications")
+install(FILES "${TESSIVAR_APP_ICON}"
+  DESTINATION "${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps" RENAME tessivar.svg)
+if(TESSIVAR_HELP_SOURCE_DIR)
+  install(DIRECTORY "${TESSIVAR_HELP_SOURCE_DIR}/" DESTINATION "${TESSIVAR_DATA_SUBDIR}/help")
+endif()
+if(TESSIVAR_ICON_FILES)
+  install(FILES ${TESSIVAR_ICON_FILES} DESTINATION "${TESSIVAR_DATA_SUBDIR}/icons")
+endif()
+if(TESSIVAR_TRANSLATION_FILES)
+  install(FILES ${TESSIVAR_TRANSLATION_FILES} DESTINATION "${TESSIVAR_DATA_SUBDIR}/translations")
+endif()
+install(FILES "${CMAKE_SOURCE_DIR}/README.md" DESTINATION "${CMAKE_INSTALL_DATADIR}/doc/tessivar")
+
+# The Debian package: `cpack -G DEB --config build/CPackConfig.cmake`.
+# dpkg-shlibdeps works out the libraries (Qt, libstdc++, libc); what the
+# program needs beyond linked libraries is listed by hand: a Japanese font
+# for the window, Qt's Japanese strings and xdg-open for the help.
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME tessivar)
+set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
+set(CPACK_PACKAGE_VENDOR "Tessivar")
+set(CPACK_PACKAGE_CONTACT "Tessivar developers <tessivar@localhost>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "compacts Microsoft Access databases (.mdb)")
+set(CPACK_PACKAGE_DESCRIPTION
+  "Tessivar compacts Microsoft Access databases (Jet 3.x and Jet 4.x .mdb files) into a fresh copy, in the format and with the database password you ask for, with a Japanese window and a headless command line for cron jobs. It has its own native Jet engine and needs no Microsoft software. tessivar-jet inspects and checks databases.")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-ipafont-gothic | fonts-noto-cjk | fonts-vlgothic")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, qt6-translations-l10n")
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "mdbtools")
+include(CPack)
