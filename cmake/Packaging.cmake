@@ -78,6 +78,12 @@ install(FILES "${CMAKE_SOURCE_DIR}/packaging/tessivar.desktop"
   DESTINATION "${CMAKE_INSTALL_DATADIR}/applications")
 install(FILES "${TESSIVAR_APP_ICON}"
   DESTINATION "${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps" RENAME tessivar.svg)
+foreach(size 16 24 32 48 64 128 256)
+  if(EXISTS "${CMAKE_SOURCE_DIR}/forms/icons/tessivar-${size}.png")
+    install(FILES "${CMAKE_SOURCE_DIR}/forms/icons/tessivar-${size}.png"
+      DESTINATION "${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps" RENAME tessivar.png)
+  endif()
+endforeach()
 if(TESSIVAR_HELP_SOURCE_DIR)
   install(DIRECTORY "${TESSIVAR_HELP_SOURCE_DIR}/" DESTINATION "${TESSIVAR_DATA_SUBDIR}/help")
 endif()
