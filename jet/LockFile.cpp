@@ -7,7 +7,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <memory>
 
 namespace jet {
@@ -63,6 +65,44 @@ std::optional<std::string> findLockFile(const std::string &databasePath)
     return std::nullopt;
 }
 
+// One user slot of a lock file: the computer name, then the user name, each
+// in a 32-byte field padded with NULs (or blanks).
+constexpr std::size_t kNameBytes = 32;
+constexpr std::size_t kSlotBytes = 2 * kNameBytes;
+constexpr std::size_t kSlotsShown = 8;
+
+std::optional<std::string> plainName(const char *field)
+{
+    std::string name(field, strnlen(field, kNameBytes));
+    while (!name.empty() && name.back() == ' ')
+        name.pop_back();
+    if (name.empty())
+        return std::nullopt;
+    for (const char c : name) {
+        if (c < 0x20 || c > 0x7E)
+            return std::nullopt;
+    }
+    return name;
+}
+
+std::vector<std::string> recordedUsers(int lockFd)
+{
+    char slots[kSlotBytes * kSlotsShown];
+    const ssize_t length = pread(lockFd, slots, sizeof slots, 0);
+    std::vector<std::string> users;
+    for (std::size_t offset = 0; length > 0 && offset + kSlotBytes <= static_cast<std::size_t>(length);
+         offset += kSlotBytes) {
+        const auto computer = plainName(slots + offset);
+        const auto user = plainName(slots + offset + kNameBytes);
+        if (!computer)
+            continue;
+        const std::string entry = *computer + (user ? " (" + *user + ")" : "");
+        if (std::find(users.begin(), users.end(), entry) == users.end())
+            users.push_back(entry);
+    }
+    return users;
+}
+
 int openForLockTest(const std::string &path)
 {
     const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
@@ -110,8 +150,10 @@ InUseFinding findInUse(const std::string &databasePath, int databaseFd)
         return finding;
     const int lockFd = openForLockTest(*finding.lockFile);
     const std::optional<bool> lockFileLocked = lockFd >= 0 ? lockedByOthers(lockFd) : std::nullopt;
-    if (lockFd >= 0)
+    if (lockFd >= 0) {
+        finding.recordedUsers = recordedUsers(lockFd);
         close(lockFd);
+    }
     if (!lockFileLocked)
         finding.lockUnknown = true;
     else
@@ -142,7 +184,19 @@ InUseFinding findInUse(const std::string &databasePath)
     return finding;
 }
 
-std::optional<std::string> inUseMessage(const std::string &databasePath, const InUseFinding &finding)
+namespace {
+
+std::string usersSentence(const std::vector<std::string> &users)
+{
+    if (users.empty())
+        return {};
+    std::string list;
+    for (const std::string &user : users)
+        list += (list.empty() ? "" : ", ") + user;
+    return "ロックファイルに記録されている利用者: " + list + "。";
+}
+
+std::optional<std::string> mainMessage(const std::string &databasePath, const InUseFinding &finding)
 {
     const std::string database = "データベース \"" + databasePath + "\" ";
     const std::string retry = "から、もう一度実行してください。";
@@ -162,6 +216,16 @@ std::optional<std::string> inUseMessage(const std::string &databasePath, const I
                "残したものと思われます。このデータベースを使用しているプログラムがないことを確かめ、"
                "ロックファイルを削除して" + retry;
     return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<std::string> inUseMessage(const std::string &databasePath, const InUseFinding &finding)
+{
+    std::optional<std::string> message = mainMessage(databasePath, finding);
+    if (message)
+        *message += usersSentence(finding.recordedUsers);
+    return message;
 }
 
 SourceLock &SourceLock::operator=(SourceLock &&other) noexcept

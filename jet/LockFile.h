@@ -18,6 +18,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace jet {
 
@@ -26,6 +27,10 @@ struct InUseFinding {
     std::optional<std::string> lockFile;  // path of the lock file, if one exists
     bool locked = false;                  // another process holds a lock on the database or lock file
     bool lockUnknown = false;             // the lock file could not be opened to test for locks
+    // "COMPUTER (user)" for each user the lock file records, as far as the
+    // names are plain ASCII. The engine appends and rarely clears these, so
+    // they name who has or had the database open: whom to ask.
+    std::vector<std::string> recordedUsers;
 };
 
 // Looks for the lock file (any letter case of "<stem>.ldb" or "<stem>.laccdb"

@@ -9,10 +9,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -172,6 +174,28 @@ TEST_F(LockFile, StaleLockFileStillRefusesButSaysItLooksLeftOver)
     EXPECT_NE(message.find("異常終了したプログラムが残したもの"), std::string::npos) << message;
     EXPECT_NE(message.find("ロックファイルを削除して"), std::string::npos) << message;
     EXPECT_EQ(lockSeenByAnotherProcess(database_), F_UNLCK) << "a refused database must not stay locked";
+}
+
+// A lock file's user slots: computer and user name, 32 bytes each.
+std::string userSlot(const std::string &computer, const std::string &user)
+{
+    std::string slot(64, '\0');
+    slot.replace(0, std::min<std::size_t>(computer.size(), 32), computer.substr(0, 32));
+    slot.replace(32, user.size(), user);
+    return slot;
+}
+
+TEST_F(LockFile, MessageNamesTheComputersTheLockFileRecords)
+{
+    std::ofstream(dir_ / "Kunden.ldb", std::ios::binary)
+        << userSlot("PC-KASSE", "Admin") << userSlot("BUERO2", "") << std::string(64, '\xFF')
+        << userSlot("PC-KASSE", "Admin") << userSlot("VIEL-ZU-LANG-" + std::string(40, 'X'), "Admin")
+        << userSlot("HALB", "").substr(0, 40);
+    const jet::InUseFinding finding = jet::findInUse(database_.string());
+    EXPECT_EQ(finding.recordedUsers,
+              (std::vector<std::string>{"PC-KASSE (Admin)", "BUERO2", "VIEL-ZU-LANG-" + std::string(19, 'X') + " (Admin)"}));
+    EXPECT_NE(refusal().find("ロックファイルに記録されている利用者: PC-KASSE (Admin), BUERO2, VIEL"), std::string::npos)
+        << refusal();
 }
 
 TEST_F(LockFile, LockFileLockedByAnotherProcessMeansInUse)
