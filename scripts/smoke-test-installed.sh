@@ -19,7 +19,8 @@ fail() { echo "smoke test: $*" >&2; exit 1; }
 
 for file in /usr/bin/tessivar /usr/share/applications/tessivar.desktop \
             /usr/share/icons/hicolor/scalable/apps/tessivar.svg \
-            /usr/share/man/man1/tessivar.1.gz /usr/share/man/ja/man1/tessivar.1.gz; do
+            /usr/share/man/man1/tessivar.1.gz /usr/share/man/ja/man1/tessivar.1.gz \
+            /usr/share/tessivar/help/index.html; do
   [ -e "$file" ] || fail "missing $file"
 done
 grep -qx 'MimeType=application/x-msaccess;application/vnd.ms-access;' \
