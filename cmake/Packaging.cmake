@@ -1,22 +1,10 @@
-# Installation layout and the Debian package.
-#
-# The build tree stages the program's data in the same layout as an installed
-# prefix (bin/ beside share/tessivar/), so the program finds its help the same
-# way in both (platform/AppPaths.h).
+# Installation layout and the Debian package. The help document is installed
+# with the program (app/CMakeLists.txt) to share/tessivar/help, where
+# platform/AppPaths.h looks for it.
 
 include(GNUInstallDirs)
 
 set(TESSIVAR_DATA_SUBDIR "${CMAKE_INSTALL_DATADIR}/tessivar")
-set(TESSIVAR_STAGED_DATA_DIR "${CMAKE_BINARY_DIR}/${TESSIVAR_DATA_SUBDIR}")
-
-# The help document (HTML, index.html as its start page), wherever it lives.
-set(TESSIVAR_HELP_SOURCE_DIR "")
-foreach(candidate help forms/help docs/help)
-  if(EXISTS "${CMAKE_SOURCE_DIR}/${candidate}/index.html")
-    set(TESSIVAR_HELP_SOURCE_DIR "${CMAKE_SOURCE_DIR}/${candidate}")
-    break()
-  endif()
-endforeach()
 
 file(GLOB TESSIVAR_ICON_FILES CONFIGURE_DEPENDS
   "${CMAKE_SOURCE_DIR}/forms/icons/*.svg" "${CMAKE_SOURCE_DIR}/forms/icons/*.png")
@@ -24,34 +12,8 @@ file(GLOB TESSIVAR_TRANSLATION_FILES CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/tran
 
 # The application icon: the window's own when it has one, else a stand-in.
 set(TESSIVAR_APP_ICON "${CMAKE_SOURCE_DIR}/packaging/tessivar.svg")
-foreach(candidate tessivar.svg application.svg app.svg)
-  if(EXISTS "${CMAKE_SOURCE_DIR}/forms/icons/${candidate}")
-    set(TESSIVAR_APP_ICON "${CMAKE_SOURCE_DIR}/forms/icons/${candidate}")
-    break()
-  endif()
-endforeach()
-
-# Staging for the build tree: copied on every build so edits show up at once.
-set(staging_commands "")
-if(TESSIVAR_HELP_SOURCE_DIR)
-  list(APPEND staging_commands COMMAND ${CMAKE_COMMAND} -E copy_directory
-    "${TESSIVAR_HELP_SOURCE_DIR}" "${TESSIVAR_STAGED_DATA_DIR}/help")
-endif()
-if(TESSIVAR_ICON_FILES)
-  list(APPEND staging_commands COMMAND ${CMAKE_COMMAND} -E copy
-    ${TESSIVAR_ICON_FILES} "${TESSIVAR_STAGED_DATA_DIR}/icons/")
-endif()
-if(TESSIVAR_TRANSLATION_FILES)
-  list(APPEND staging_commands COMMAND ${CMAKE_COMMAND} -E copy
-    ${TESSIVAR_TRANSLATION_FILES} "${TESSIVAR_STAGED_DATA_DIR}/translations/")
-endif()
-if(staging_commands)
-  add_custom_target(tessivar_data ALL
-    COMMAND ${CMAKE_COMMAND} -E make_directory "${TESSIVAR_STAGED_DATA_DIR}/icons"
-            "${TESSIVAR_STAGED_DATA_DIR}/translations"
-    ${staging_commands}
-    COMMENT "Staging help, icons and translations in ${TESSIVAR_STAGED_DATA_DIR}"
-    VERBATIM)
+if(EXISTS "${CMAKE_SOURCE_DIR}/forms/icons/tessivar.svg")
+  set(TESSIVAR_APP_ICON "${CMAKE_SOURCE_DIR}/forms/icons/tessivar.svg")
 endif()
 
 # Manual pages, compressed as Debian wants them.
@@ -84,9 +46,6 @@ foreach(size 16 24 32 48 64 128 256)
       DESTINATION "${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps" RENAME tessivar.png)
   endif()
 endforeach()
-if(TESSIVAR_HELP_SOURCE_DIR)
-  install(DIRECTORY "${TESSIVAR_HELP_SOURCE_DIR}/" DESTINATION "${TESSIVAR_DATA_SUBDIR}/help")
-endif()
 if(TESSIVAR_ICON_FILES)
   install(FILES ${TESSIVAR_ICON_FILES} DESTINATION "${TESSIVAR_DATA_SUBDIR}/icons")
 endif()

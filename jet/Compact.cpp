@@ -1,14 +1,100 @@
 #include "jet/Compact.h"
 
+#include "jet/Database.h"
 #include "jet/Error.h"
 #include "jet/LockFile.h"
+#include "jet/write/DatabaseCompactor.h"
+#include "jet/write/HeaderPage.h"
+#include "jet/write/OutputFile.h"
+
+#include <algorithm>
 
 namespace jet {
 
+namespace {
+
+constexpr int kEngineJet3 = 4;
+constexpr int kEngineJet4 = 5;
+
+void checkEngineType(int engineType)
+{
+    if (engineType != kEngineJet3 && engineType != kEngineJet4)
+        throw Error(ErrorKind::Argument, "エンジンの種類 " + std::to_string(engineType) +
+                                             " には対応していません（4 = Jet 3.x、5 = Jet 4.x）。");
+}
+
+void checkFormatMatches(JetVersion source, int engineType)
+{
+    const int sourceEngine = source == JetVersion::Jet3 ? kEngineJet3 : kEngineJet4;
+    if (sourceEngine != engineType)
+        throw Error(ErrorKind::Unsupported,
+                    std::string("元のデータベースは ") + (source == JetVersion::Jet3 ? "Jet 3.x" : "Jet 4.x") +
+                        " 形式です。Jet 3.x 形式と Jet 4.x 形式の間の変換はまだサポートされていません。" +
+                        "元と同じ形式のエンジンの種類 (" + std::to_string(sourceEngine) + ") を指定してください。");
+}
+
+std::string folderOf(const std::string &path)
+{
+    const auto slash = path.find_last_of('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+class Progress {
+public:
+    explicit Progress(const std::function<void(int)> &callback) : callback_(callback) {}
+    void report(int percent)
+    {
+        percent = std::clamp(percent, 0, 100);
+        if (callback_ && percent != last_) {
+            last_ = percent;
+            callback_(percent);
+        }
+    }
+
+private:
+    const std::function<void(int)> &callback_;
+    int last_ = -1;
+};
+
+}  // namespace
+
 CompactResult compactDatabase(const CompactRequest &request)
 {
+    Progress progress(request.progress);
+    progress.report(0);
+    checkEngineType(request.engineType);
     const SourceLock sourceLock = checkNotInUse(request.sourcePath);
-    throw Error(ErrorKind::Unsupported, "このデータベース形式はまだ最適化できません。");
+    write::checkTargetPath(request.sourcePath, request.targetPath);
+
+    const auto source = Database::open(request.sourcePath, request.sourcePassword);
+    checkFormatMatches(source->header().version, request.engineType);
+    write::checkTargetPassword(source->header(), request.targetPassword);
+    progress.report(2);
+
+    write::OutputFile out(request.targetPath, request.sourcePath, request.outputSizeLimit);
+    write::CompactionSettings settings{request.targetPassword, folderOf(request.targetPath),
+                                       request.sortMemoryBudget,
+                                       [&](double fraction) { progress.report(2 + static_cast<int>(fraction * 83)); }};
+    const write::CompactionOutcome outcome = write::writeCompactedCopy(*source, out, settings);
+    out.resize(static_cast<std::uint64_t>(outcome.pageCount) * source->file().pageSize());
+    out.flush();
+    progress.report(88);
+
+    write::verifyCopy(out.temporaryPath(), request.targetPassword, outcome.expected);
+    progress.report(98);
+    out.commit();
+    progress.report(100);
+
+    CompactResult result;
+    result.sourceBytes = source->file().fileSize();
+    result.targetBytes = out.size();
+    result.tables = outcome.tables;
+    result.rows = outcome.rows;
+    result.pageCount = outcome.pageCount;
+    result.freePages = outcome.freePages;
+    return result;
 }
 
 }  // namespace jet

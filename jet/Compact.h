@@ -1,6 +1,7 @@
 // The engine's one job: write a compacted copy of a database.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -15,6 +16,11 @@ struct CompactRequest {
     int engineType = 5;          // 4 = Jet 3.x format, 5 = Jet 4.x format
     // Called now and then with 0..100; may be empty.
     std::function<void(int percent)> progress;
+    // Memory for sorting one index's entries before they spill to a temporary
+    // file in the target's folder.
+    std::size_t sortMemoryBudget = 256u << 20;
+    // For tests: writes past this many bytes fail as on a full disk (0 = no limit).
+    std::uint64_t outputSizeLimit = 0;
 };
 
 struct CompactResult {
@@ -22,6 +28,8 @@ struct CompactResult {
     std::uint64_t targetBytes = 0;
     std::uint32_t tables = 0;  // tables copied, system tables included
     std::uint64_t rows = 0;    // rows copied, system tables included
+    std::uint32_t pageCount = 0;
+    std::uint32_t freePages = 0;  // left between table definitions kept at their page numbers
 };
 
 // Reads the source read-only and writes a complete, verified copy at the

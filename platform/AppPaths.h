@@ -1,7 +1,6 @@
-// Where the program finds its own files (help, icons, translations). The
-// build tree stages them in the installed layout, "bin/" beside
-// "share/tessivar/", so the same rule holds in the build tree and under any
-// installed prefix; a folder holding everything beside the executable works too.
+// Where the program finds its own files (help, icons, translations): under
+// "share/tessivar/" beside the "bin/" folder of an installed prefix, or beside
+// the executable itself, as in the build tree ("build/bin/help").
 #pragma once
 
 #include <QString>

@@ -2,7 +2,7 @@
 # Installs the Debian package given as $1 and checks that the installed
 # Tessivar works headless: the files a desktop and `man` need are in place,
 # --version answers, a database with a lock file beside it is refused, and one
-# real compaction ends with its summary line. Until the engine can compact,
+# real compaction ends with its summary line and a copy that checks clean. Until the engine can compact,
 # its "cannot compact yet" refusal is accepted; any other failure is not.
 set -euo pipefail
 
@@ -17,9 +17,10 @@ DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-inst
 
 fail() { echo "smoke test: $*" >&2; exit 1; }
 
-for file in /usr/bin/tessivar /usr/share/applications/tessivar.desktop \
+for file in /usr/bin/tessivar /usr/bin/tessivar-jet /usr/share/applications/tessivar.desktop \
             /usr/share/icons/hicolor/scalable/apps/tessivar.svg \
-            /usr/share/man/man1/tessivar.1.gz /usr/share/man/ja/man1/tessivar.1.gz; do
+            /usr/share/man/man1/tessivar.1.gz /usr/share/man/ja/man1/tessivar.1.gz \
+            /usr/share/tessivar/help/index.html; do
   [ -e "$file" ] || fail "missing $file"
 done
 grep -qx 'MimeType=application/x-msaccess;application/vnd.ms-access;' \
@@ -58,6 +59,7 @@ if [ "$status" -eq 0 ]; then
   [ -s "$work/compact.mdb" ] || fail "exit status 0 but no compacted file"
   grep -q '^最適化しました: ' "$work/out" || fail "no summary line: $(cat "$work/out")"
   cat "$work/out"
+  /usr/bin/tessivar-jet check "$work/compact.mdb" || fail "the compacted copy does not check clean"
 elif [ "$status" -eq 1 ] && grep -q 'まだ最適化できません' "$work/err"; then
   echo "smoke test: the engine cannot compact yet; accepted"
 else

@@ -1,0 +1,30 @@
+// The last check before the copy may take the target's name: it is opened
+// again from disk with the target password, its structure is checked, and
+// every table must hold the rows the source held (same count, same digest).
+#pragma once
+
+#include "jet/write/RowDigest.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace jet {
+class Database;
+}
+
+namespace jet::write {
+
+struct ExpectedTable {
+    std::string name;
+    std::uint32_t definitionPage = 0;
+    TableDigest digest;
+};
+
+// Throws jet::Error(Damaged) naming the table or the checker's finding.
+void verifyCopy(const std::string &path, const std::string &password, const std::vector<ExpectedTable> &tables);
+
+// The digest of a table read back from a database (used by verifyCopy and tests).
+TableDigest digestTable(const Database &database, const std::string &tableName, std::uint32_t definitionPage);
+
+}  // namespace jet::write

@@ -1,0 +1,172 @@
+#include "jet/write/DatabaseCompactor.h"
+
+#include "jet/Error.h"
+#include "jet/write/EncodedPageWriter.h"
+#include "jet/write/HeaderPage.h"
+#include "jet/write/PageAllocator.h"
+#include "jet/write/PageRun.h"
+#include "jet/write/TableCopier.h"
+#include "jet/write/TdefPatcher.h"
+#include "jet/write/UsageMapPlacer.h"
+
+#include <algorithm>
+#include <map>
+#include <set>
+
+namespace jet::write {
+
+namespace {
+
+struct SourceTable {
+    std::string name;
+    TableDef def;
+};
+
+// Every table with a definition in this file (local and ODBC-linked), each
+// definition once, MSysObjects included, in definition-page order.
+std::vector<SourceTable> tablesWithDefinitions(const Database &source)
+{
+    std::map<PageNumber, std::string> names;
+    for (const TableEntry &entry : source.catalog().tables)
+        if (entry.definitionPage != 0 && !names.count(entry.definitionPage))
+            names[entry.definitionPage] = entry.name;
+    if (!names.count(kCatalogTableDefPage))
+        names[kCatalogTableDefPage] = "MSysObjects";
+    std::vector<SourceTable> tables;
+    std::set<PageNumber> claimed;
+    for (const auto &[page, name] : names) {
+        TableEntry entry;
+        entry.name = name;
+        entry.definitionPage = page;
+        SourceTable table{name, source.tableDef(entry)};
+        for (PageNumber p : table.def.pages)
+            if (p < 2 || !claimed.insert(p).second)
+                throw Error(ErrorKind::Damaged, "テーブル '" + name + "' の定義ページ " + std::to_string(p) +
+                                                    " は別の構造と重なっています。");
+        tables.push_back(std::move(table));
+    }
+    return tables;
+}
+
+// Access does not keep the stored row count of some system tables (MSysObjects,
+// MSysACEs, MSysQueries, MSysAccessStorage) in step with their rows, and
+// tolerates that; the copy keeps their count as Access left it, so the system
+// tables compare equal. User tables get their true count.
+std::uint32_t rowCountToStore(const SourceTable &table, std::uint64_t rowsCopied)
+{
+    const bool systemTable = table.name.size() >= 4 && (table.name.compare(0, 4, "MSys") == 0 ||
+                                                        table.name.compare(0, 4, "msys") == 0);
+    return systemTable ? table.def.rowCount : static_cast<std::uint32_t>(rowsCopied);
+}
+
+class Compactor {
+public:
+    Compactor(const Database &source, OutputFile &out, const CompactionSettings &settings)
+        : source_(source),
+          file_(source.file()),
+          settings_(settings),
+          jet3_(file_.version() == JetVersion::Jet3),
+          tables_(tablesWithDefinitions(source)),
+          allocator_(pinnedPages()),
+          pages_(out, file_.pageSize(), file_.header().encodingKey)
+    {
+    }
+
+    CompactionOutcome run()
+    {
+        std::uint64_t expectedRows = 0;
+        for (const SourceTable &table : tables_)
+            expectedRows += table.def.rowCount;
+        expectedRows = std::max<std::uint64_t>(expectedRows, 1);
+        std::uint64_t rowsBefore = 0;
+        std::vector<CopiedTable> copies;
+        for (const SourceTable &table : tables_) {
+            CopyContext context{source_, allocator_, pages_, settings_.spillFolder, settings_.sortBudget,
+                                [&](std::uint64_t done) {
+                                    if ((done & 0x3FF) == 0 && settings_.progress)
+                                        settings_.progress(std::min(1.0, double(rowsBefore + done) / expectedRows));
+                                }};
+            copies.push_back(copyTable(context, table.name, table.def));
+            rowsBefore += copies.back().rows;
+            outcome_.rows += copies.back().rows;
+            outcome_.expected.push_back({table.name, table.def.firstPage, copies.back().digest});
+        }
+        writeMapsAndDefinitions(copies);
+        finishFile();
+        outcome_.tables = static_cast<std::uint32_t>(tables_.size());
+        return outcome_;
+    }
+
+private:
+    std::vector<std::uint32_t> pinnedPages() const
+    {
+        std::vector<std::uint32_t> pinned = {0, 1};
+        for (const SourceTable &table : tables_)
+            pinned.insert(pinned.end(), table.def.pages.begin(), table.def.pages.end());
+        return pinned;
+    }
+
+    void writeMapsAndDefinitions(const std::vector<CopiedTable> &copies)
+    {
+        UsageMapPlacer maps(jet3_, file_.pageSize(), allocator_, pages_);
+        for (std::size_t t = 0; t < tables_.size(); ++t) {
+            const TableDef &def = tables_[t].def;
+            const CopiedTable &copy = copies[t];
+            TdefPatcher patch(file_, def);
+            patch.setU32(def.offsets.rowCount, rowCountToStore(tables_[t], copy.rows));
+            if (def.autoNumberColumn()) {
+                // As Microsoft's compaction does: the next number follows the largest one left.
+                const std::int64_t largest = std::max<std::int64_t>(0, copy.largestAutoNumber.value_or(0));
+                patch.setU32(def.offsets.autoNumber, static_cast<std::uint32_t>(largest));
+            }
+            patch.setRowRef(def.offsets.ownedPages, maps.place(copy.dataPages));
+            patch.setRowRef(def.offsets.freePages, maps.place(copy.dataPagesWithRoom));
+            for (std::size_t i = 0; i < def.realIndexes.size(); ++i) {
+                const RealIndexDef &index = def.realIndexes[i];
+                const IndexTreeResult &tree = copy.indexes[i];
+                patch.setRowRef(index.usageMapOffset, maps.place(tree.pages));
+                patch.setU32(index.rootPageOffset, tree.root);
+                patch.setU32(index.uniqueCountOffset, static_cast<std::uint32_t>(tree.distinctKeys));
+            }
+            for (std::size_t i = 0; i < def.longValueMaps.size(); ++i) {
+                const CopiedLongValueColumn &column = copy.longValueColumns[i];
+                patch.setRowRef(def.longValueMaps[i].entryOffset + 2, maps.place(column.ownedPages));
+                patch.setRowRef(def.longValueMaps[i].entryOffset + 6, maps.place(column.pagesWithRoom));
+            }
+            for (std::size_t i = 0; i < patch.pages().size(); ++i)
+                pages_.write(patch.pageNumbers()[i], patch.pages()[i]);
+        }
+        maps.finish();
+    }
+
+    void finishFile()
+    {
+        // The global map goes last: it must know every page of the file.
+        UsageMapPlacer::writeGlobalMap(jet3_, file_.pageSize(), allocator_, pages_);
+        const std::vector<std::uint32_t> gaps = allocator_.unusedPages();
+        const std::vector<std::uint8_t> empty(file_.pageSize(), 0);
+        for (std::uint32_t page : gaps)
+            pages_.write(page, empty);
+        pages_.write(0, buildHeaderPage(file_, settings_.targetPassword));
+        outcome_.pageCount = allocator_.pageCount();
+        outcome_.freePages = static_cast<std::uint32_t>(gaps.size());
+    }
+
+    const Database &source_;
+    const PageFile &file_;
+    const CompactionSettings &settings_;
+    bool jet3_;
+    std::vector<SourceTable> tables_;
+    PageAllocator allocator_;
+    EncodedPageWriter pages_;
+    CompactionOutcome outcome_;
+};
+
+}  // namespace
+
+CompactionOutcome writeCompactedCopy(const Database &source, OutputFile &out, const CompactionSettings &settings)
+{
+    return Compactor(source, out, settings).run();
+}
+
+}  // namespace jet::write

@@ -1,0 +1,30 @@
+// Hands out the page numbers of the new file in ascending order, stepping
+// around the pages that keep their numbers (page 0, page 1 and every table
+// definition page, so object ids stay valid; §17).
+#pragma once
+
+#include <cstdint>
+#include <set>
+#include <vector>
+
+namespace jet::write {
+
+class PageAllocator {
+public:
+    explicit PageAllocator(std::vector<std::uint32_t> pinned);
+
+    std::uint32_t allocate();
+    // Pages 0 .. pageCount()-1 make up the file: everything allocated and pinned.
+    std::uint32_t pageCount() const;
+    bool isPinned(std::uint32_t page) const { return pinned_.count(page) != 0; }
+    // Pinned pages past the last allocated one leave free pages between them.
+    std::vector<std::uint32_t> unusedPages() const;
+    std::uint32_t allocatedCount() const { return allocated_; }
+
+private:
+    std::set<std::uint32_t> pinned_;
+    std::uint32_t next_ = 0;
+    std::uint32_t allocated_ = 0;
+};
+
+}  // namespace jet::write

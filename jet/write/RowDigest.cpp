@@ -1,0 +1,59 @@
+#include "jet/write/RowDigest.h"
+
+#include <algorithm>
+
+namespace jet::write {
+
+namespace {
+
+struct Fnv {
+    std::uint64_t h = 0xcbf29ce484222325ull;
+    void add(const std::uint8_t *p, std::size_t n)
+    {
+        for (std::size_t i = 0; i < n; ++i)
+            h = (h ^ p[i]) * 0x100000001b3ull;
+    }
+    void addSize(std::uint64_t n)
+    {
+        std::uint8_t bytes[8];
+        for (int i = 0; i < 8; ++i)
+            bytes[i] = static_cast<std::uint8_t>(n >> (8 * i));
+        add(bytes, 8);
+    }
+};
+
+std::uint64_t mix(std::uint64_t x)
+{
+    x ^= x >> 30;
+    x *= 0xbf58476d1ce4e5b9ull;
+    x ^= x >> 27;
+    x *= 0x94d049bb133111ebull;
+    return x ^ (x >> 31);
+}
+
+}  // namespace
+
+std::uint64_t digestRow(ByteSpan row, const std::vector<MovedLongValue> &movedValues)
+{
+    Fnv fnv;
+    fnv.addSize(row.size());
+    std::vector<const MovedLongValue *> inRowOrder;
+    for (const MovedLongValue &moved : movedValues)
+        inRowOrder.push_back(&moved);
+    std::sort(inRowOrder.begin(), inRowOrder.end(),
+              [](const MovedLongValue *a, const MovedLongValue *b) { return a->offsetInRow < b->offsetInRow; });
+    std::size_t at = 0;
+    for (const MovedLongValue *movedPointer : inRowOrder) {
+        const MovedLongValue &moved = *movedPointer;
+        if (moved.offsetInRow < at || moved.offsetInRow + 12 > row.size())
+            continue;  // overlapping fields cannot occur in a row that split; leave the bytes in
+        fnv.add(row.data() + at, moved.offsetInRow - at);
+        fnv.addSize(moved.value.size());
+        fnv.add(moved.value.data(), moved.value.size());
+        at = moved.offsetInRow + 12;
+    }
+    fnv.add(row.data() + at, row.size() - at);
+    return mix(fnv.h);
+}
+
+}  // namespace jet::write

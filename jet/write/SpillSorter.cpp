@@ -1,0 +1,224 @@
+#include "jet/write/SpillSorter.h"
+
+#include "jet/Error.h"
+#include "jet/write/SystemErrorText.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <queue>
+#include <unistd.h>
+
+namespace jet::write {
+
+namespace {
+
+struct RecordView {
+    ByteSpan key;
+    std::uint32_t pointer;
+};
+
+RecordView viewAt(const std::uint8_t *p)
+{
+    const std::uint16_t length = loadLE16(p);
+    return {ByteSpan(p + 2, length), loadLE32(p + 2 + length)};
+}
+
+bool lessThan(const RecordView &a, const RecordView &b)
+{
+    const std::size_t common = std::min(a.key.size(), b.key.size());
+    if (const int c = common ? std::memcmp(a.key.data(), b.key.data(), common) : 0; c != 0)
+        return c < 0;
+    if (a.key.size() != b.key.size())
+        return a.key.size() < b.key.size();
+    return a.pointer < b.pointer;
+}
+
+[[noreturn]] void spillFailed(int error)
+{
+    throw Error(ErrorKind::Io, "並べ替え用の一時ファイルに書き込めません: " + systemErrorText(error));
+}
+
+void writeAll(int fd, std::uint64_t offset, const std::uint8_t *data, std::size_t length)
+{
+    while (length > 0) {
+        const ssize_t n = ::pwrite(fd, data, length, static_cast<off_t>(offset));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            spillFailed(n < 0 ? errno : ENOSPC);
+        data += n;
+        offset += static_cast<std::uint64_t>(n);
+        length -= static_cast<std::size_t>(n);
+    }
+}
+
+// Reads one spilled run back in chunks.
+class RunReader {
+public:
+    RunReader(int fd, std::uint64_t offset, std::uint64_t length) : fd_(fd), next_(offset), end_(offset + length) {}
+
+    bool advance()
+    {
+        if (pos_ + 2 > buffer_.size() || pos_ + 2 + loadLE16(buffer_.data() + pos_) + 4 > buffer_.size()) {
+            refill();
+            if (pos_ >= buffer_.size())
+                return false;
+        }
+        current_ = viewAt(buffer_.data() + pos_);
+        pos_ += 2 + current_.key.size() + 4;
+        return true;
+    }
+    const RecordView &current() const { return current_; }
+
+private:
+    void refill()
+    {
+        buffer_.erase(buffer_.begin(), buffer_.begin() + static_cast<std::ptrdiff_t>(pos_));
+        pos_ = 0;
+        const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(kChunk, end_ - next_));
+        const std::size_t kept = buffer_.size();
+        buffer_.resize(kept + want);
+        std::size_t done = 0;
+        while (done < want) {
+            const ssize_t n = ::pread(fd_, buffer_.data() + kept + done, want - done, static_cast<off_t>(next_ + done));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                throw Error(ErrorKind::Io, "並べ替え用の一時ファイルを読めません: " + systemErrorText(n < 0 ? errno : EIO));
+            done += static_cast<std::size_t>(n);
+        }
+        next_ += want;
+    }
+
+    static constexpr std::size_t kChunk = 1u << 20;
+    int fd_;
+    std::uint64_t next_, end_;
+    std::vector<std::uint8_t> buffer_;
+    std::size_t pos_ = 0;
+    RecordView current_{};
+};
+
+}  // namespace
+
+SpillSorter::SpillSorter(std::string spillFolder, std::size_t memoryBudget)
+    : folder_(std::move(spillFolder)), budget_(memoryBudget)
+{
+}
+
+SpillSorter::~SpillSorter()
+{
+    if (spillFd_ >= 0)
+        ::close(spillFd_);
+}
+
+void SpillSorter::add(ByteSpan key, std::uint32_t rowPointer)
+{
+    if (key.size() > 0xFFFF)
+        throw Error(ErrorKind::Damaged, "索引のキーが長すぎます。");
+    const std::size_t need = 2 + key.size() + 4;
+    if (!records_.empty() && arena_.size() + need + records_.size() * sizeof(std::uint32_t) > budget_)
+        spill();
+    const std::size_t at = arena_.size();
+    if (at > 0xFFFFFFFFu - need)
+        spill();
+    arena_.resize(arena_.size() + need);
+    std::uint8_t *p = arena_.data() + arena_.size() - need;
+    storeLE16(p, static_cast<std::uint16_t>(key.size()));
+    if (!key.empty())
+        std::memcpy(p + 2, key.data(), key.size());
+    storeLE32(p + 2 + key.size(), rowPointer);
+    records_.push_back(static_cast<std::uint32_t>(arena_.size() - need));
+    ++count_;
+}
+
+void SpillSorter::sortMemory()
+{
+    const std::uint8_t *base = arena_.data();
+    std::sort(records_.begin(), records_.end(),
+              [base](std::uint32_t a, std::uint32_t b) { return lessThan(viewAt(base + a), viewAt(base + b)); });
+}
+
+void SpillSorter::openSpillFile()
+{
+    spillFd_ = ::open(folder_.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (spillFd_ >= 0)
+        return;
+    std::string pattern = folder_ + "/.tessivar-sort-XXXXXX";
+    spillFd_ = ::mkostemp(pattern.data(), O_CLOEXEC);
+    if (spillFd_ < 0)
+        spillFailed(errno);
+    ::unlink(pattern.c_str());
+}
+
+void SpillSorter::spill()
+{
+    if (records_.empty())
+        return;
+    if (spillFd_ < 0)
+        openSpillFile();
+    sortMemory();
+    const Run run{spillSize_, 0};
+    std::vector<std::uint8_t> out;
+    out.reserve(1u << 20);
+    std::uint64_t at = spillSize_;
+    for (std::uint32_t offset : records_) {
+        const RecordView r = viewAt(arena_.data() + offset);
+        const std::size_t length = 2 + r.key.size() + 4;
+        out.insert(out.end(), arena_.data() + offset, arena_.data() + offset + length);
+        if (out.size() >= (1u << 20)) {
+            writeAll(spillFd_, at, out.data(), out.size());
+            at += out.size();
+            out.clear();
+        }
+    }
+    writeAll(spillFd_, at, out.data(), out.size());
+    at += out.size();
+    runs_.push_back({run.offset, at - run.offset});
+    spillSize_ = at;
+    arena_.clear();
+    arena_.shrink_to_fit();
+    records_.clear();
+    records_.shrink_to_fit();
+}
+
+void SpillSorter::drain(const std::function<void(ByteSpan key, std::uint32_t rowPointer)> &visit)
+{
+    if (runs_.empty()) {
+        sortMemory();
+        for (std::uint32_t offset : records_) {
+            const RecordView r = viewAt(arena_.data() + offset);
+            visit(r.key, r.pointer);
+        }
+    } else {
+        spill();
+        std::vector<RunReader> readers;
+        readers.reserve(runs_.size());
+        for (const Run &run : runs_)
+            readers.emplace_back(spillFd_, run.offset, run.length);
+        auto later = [&readers](std::size_t a, std::size_t b) {
+            return lessThan(readers[b].current(), readers[a].current());
+        };
+        std::priority_queue<std::size_t, std::vector<std::size_t>, decltype(later)> heap(later);
+        for (std::size_t i = 0; i < readers.size(); ++i)
+            if (readers[i].advance())
+                heap.push(i);
+        while (!heap.empty()) {
+            const std::size_t i = heap.top();
+            heap.pop();
+            visit(readers[i].current().key, readers[i].current().pointer);
+            if (readers[i].advance())
+                heap.push(i);
+        }
+        runs_.clear();
+        ::ftruncate(spillFd_, 0);
+        spillSize_ = 0;
+    }
+    arena_.clear();
+    records_.clear();
+    count_ = 0;
+}
+
+}  // namespace jet::write

@@ -1,0 +1,50 @@
+// Copies one table into the new file: its live rows packed onto fresh data
+// pages (primary-key order when it has one, §18.1), each long value written
+// anew into LVAL pages of its column, and every real index rebuilt from the
+// source's entries re-keyed to the new row positions (§14 A). Reports what the
+// table's definition and usage maps must now say.
+#pragma once
+
+#include "jet/Database.h"
+#include "jet/write/EncodedPageWriter.h"
+#include "jet/write/IndexTreeWriter.h"
+#include "jet/write/PageAllocator.h"
+#include "jet/write/RowDigest.h"
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace jet::write {
+
+struct CopiedLongValueColumn {
+    std::uint16_t columnNumber = 0;
+    std::vector<std::uint32_t> ownedPages;
+    std::vector<std::uint32_t> pagesWithRoom;
+};
+
+struct CopiedTable {
+    std::uint64_t rows = 0;
+    std::optional<std::int64_t> largestAutoNumber;  // of the incrementing Long AutoNumber column
+    std::vector<std::uint32_t> dataPages;
+    std::vector<std::uint32_t> dataPagesWithRoom;
+    std::vector<CopiedLongValueColumn> longValueColumns;  // one per entry of TableDef::longValueMaps
+    std::vector<IndexTreeResult> indexes;                  // one per TableDef::realIndexes
+    TableDigest digest;                                    // of the rows as read from the source
+};
+
+struct CopyContext {
+    const Database &source;
+    PageAllocator &allocator;
+    EncodedPageWriter &pages;
+    std::string spillFolder;
+    std::size_t sortBudget;
+    // Called after each row with the rows copied so far in this table.
+    std::function<void(std::uint64_t rowsDone)> rowProgress;
+};
+
+CopiedTable copyTable(const CopyContext &context, const std::string &tableName, const TableDef &def);
+
+}  // namespace jet::write

@@ -1,0 +1,35 @@
+// Usage maps of the new file (§11): each map becomes one row on a holder page
+// (a data page owned by no table) and is inline when its pages fit one window,
+// by reference to bitmap pages otherwise. The global map on page 1 says which
+// pages are free: only the gaps pinned definition pages leave.
+#pragma once
+
+#include "jet/write/EncodedPageWriter.h"
+#include "jet/write/PageAllocator.h"
+#include "jet/write/PageRun.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace jet::write {
+
+class UsageMapPlacer {
+public:
+    UsageMapPlacer(bool jet3, std::uint32_t pageSize, PageAllocator &allocator, EncodedPageWriter &pages);
+
+    // Stores a map of `pages` (any order) and returns the RowRef of its row.
+    std::uint32_t place(std::vector<std::uint32_t> pages);
+    void finish() { holders_.flush(); }
+
+    // Writes page 1. Call after every other page has been allocated.
+    static void writeGlobalMap(bool jet3, std::uint32_t pageSize, PageAllocator &allocator, EncodedPageWriter &pages);
+
+private:
+    bool jet3_;
+    std::uint32_t pageSize_;
+    PageAllocator &allocator_;
+    EncodedPageWriter &pages_;
+    PageRun holders_;
+};
+
+}  // namespace jet::write
