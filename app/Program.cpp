@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <optional>
 #include <unistd.h>
+#include <utility>
 
 // Exit status: 0 when a compaction ran and succeeded, 1 when it failed or the
 // source file was missing, 2 when a run without a screen had nothing to do.
@@ -109,16 +110,29 @@ void quietToolkitMessages(QtMsgType type, const QMessageLogContext &, const QStr
         writeTo(stderr, message + QLatin1Char('\n'));
 }
 
+// Progress rewrites one line of the terminal; a warning that follows starts
+// on a line of its own.
+bool progressLineOpen = false;
+
 void printProgress(int percent)
 {
+    progressLineOpen = percent < 100;
     writeTo(stderr, QStringLiteral("\r最適化処理中... %1%").arg(percent) +
-                        (percent >= 100 ? QStringLiteral("\n") : QString()));
+                        (progressLineOpen ? QString() : QStringLiteral("\n")));
 }
 
-// Step 1 of the program entry also made the thread an automation apartment
-// and step 2 gave the window its own taskbar button; neither has a
-// counterpart here (the automation layer is in-process, and every top-level
-// window has its own entry in the task list).
+MessageBoxHook messagesToStandardError()
+{
+    return [lines = StandardErrorMessageBoxes()](MessageBoxKind kind, const QString &text) {
+        if (std::exchange(progressLineOpen, false))
+            writeTo(stderr, QStringLiteral("\n"));
+        lines(kind, text);
+    };
+}
+
+// The automation layer is in-process and needs no per-thread set-up, and
+// every top-level window has its own entry in the task list, so the start
+// is only: application, title, main window, event loop.
 int runApplication(int &argc, char **argv, const QStringList &args, bool headless)
 {
     TApplication app(argc, argv);
@@ -126,9 +140,9 @@ int runApplication(int &argc, char **argv, const QStringList &args, bool headles
     loadQtTranslations(app);
     Application().Title = QStringLiteral("Tessivar");
 
-    std::optional<ScopedMessageBoxHook> messagesToStandardError;
+    std::optional<ScopedMessageBoxHook> warningsToStandardError;
     if (headless)
-        messagesToStandardError.emplace(StandardErrorMessageBoxes());
+        warningsToStandardError.emplace(messagesToStandardError());
 
     TFormMain formMain;
     if (headless) {
@@ -204,5 +218,12 @@ int RunProgram(int argc, char **argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
         qInstallMessageHandler(&quietToolkitMessages);
     }
-    return runApplication(argc, argv, args, headless);
+    // Exceptions outside event handling (while the window is made, say) never
+    // reach the application's handler; they end the program with their text.
+    try {
+        return runApplication(argc, argv, args, headless);
+    } catch (...) {
+        writeTo(stderr, QStringLiteral("エラー: %1\n").arg(MessageOfCurrentException()));
+        return kFailed;
+    }
 }

@@ -21,6 +21,8 @@
 #include <QStatusBar>
 #include <QUrl>
 
+#include <algorithm>
+
 namespace {
 
 const QString kCompacting = QStringLiteral("最適化処理中...");

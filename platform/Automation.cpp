@@ -95,6 +95,9 @@ AutomationObjectRef CreateOleObject(const QString &progId)
     } catch (const std::bad_alloc &) {
         throw EOleSysError(OleErrorText(hresult::E_OutOfMemory) + progIdSuffix(progId),
                            hresult::E_OutOfMemory);
+    } catch (const std::exception &) {
+        throw EOleSysError(OleErrorText(hresult::E_Unexpected) + progIdSuffix(progId),
+                           hresult::E_Unexpected);
     }
 }
 
