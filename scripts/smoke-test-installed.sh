@@ -25,6 +25,9 @@ for file in /usr/bin/tessivar /usr/bin/tessivar-jet /usr/share/applications/tess
 done
 grep -qx 'MimeType=application/x-msaccess;application/vnd.ms-access;' \
   /usr/share/applications/tessivar.desktop || fail "desktop entry lacks the MIME types"
+if command -v man >/dev/null; then
+  man -w tessivar >/dev/null && man -w tessivar-jet >/dev/null || fail "man does not find the manual pages"
+fi
 if command -v desktop-file-validate >/dev/null; then
   desktop-file-validate /usr/share/applications/tessivar.desktop
 fi
