@@ -39,25 +39,17 @@ const IndexPageLayout &indexPageLayout(PageFormat format)
     return format == PageFormat::Jet3 ? kJet3Layout : kJet4Layout;
 }
 
-std::size_t storedEntryBytes(const IndexPageContent &content)
-{
-    if (content.ends.empty())
-        return 0;
-    return content.ends.back() - (content.ends.size() - 1) * content.prefix;
-}
-
 void encodeIndexPage(const IndexPageLayout &layout, const IndexPageContent &content, MutableByteSpan page)
 {
     assert(page.size() == layout.pageSize);
-    assert(content.prefix <= layout.maxPrefix && (content.prefix == 0 || content.ends.size() >= 2));
-    const std::size_t stored = storedEntryBytes(content);
-    assert(stored <= layout.maxStoredBytes);
+    assert(content.prefix <= layout.maxPrefix && content.stored.size() <= layout.maxStoredBytes);
+    assert(content.ends.empty() || content.ends.back() == content.stored.size());
 
     std::fill(page.begin(), page.end(), 0);
     std::uint8_t *p = page.data();
     p[0] = content.leaf ? kLeafPageType : kNodePageType;
     p[1] = 0x01;
-    storeLE16(p + kFreeSpaceOffset, static_cast<std::uint16_t>(layout.pageSize - layout.entriesStart - stored));
+    storeLE16(p + kFreeSpaceOffset, static_cast<std::uint16_t>(layout.pageSize - layout.entriesStart - content.stored.size()));
     storeLE32(p + kOwnerOffset, content.owner);
     storeLE32(p + layout.prevOffset, content.prev);
     storeLE32(p + layout.nextOffset, content.next);
@@ -68,17 +60,11 @@ void encodeIndexPage(const IndexPageLayout &layout, const IndexPageContent &cont
         storeLE16(p + layout.prefixOffset, static_cast<std::uint16_t>(content.prefix));
     p[layout.levelOffset] = content.level;
 
+    // Bit k set: an entry ends k bytes into the entry area (§12.2).
     std::uint8_t *mask = p + layout.maskOffset;
-    std::uint8_t *out = p + layout.entriesStart;
-    std::size_t start = 0;
-    for (std::size_t i = 0; i < content.ends.size(); ++i) {
-        const std::size_t skip = i == 0 ? 0 : content.prefix;
-        const std::size_t length = content.ends[i] - start - skip;
-        std::copy_n(content.entries.data() + start + skip, length, out);
-        out += length;
-        setMaskBit(mask, static_cast<std::size_t>(out - (p + layout.entriesStart)));
-        start = content.ends[i];
-    }
+    for (const std::uint32_t end : content.ends)
+        setMaskBit(mask, end);
+    std::copy(content.stored.begin(), content.stored.end(), p + layout.entriesStart);
 }
 
 }  // namespace jet::write

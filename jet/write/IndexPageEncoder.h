@@ -38,17 +38,12 @@ struct IndexPageContent {
     PageNumber tail = 0;
     std::uint8_t level = 0;
     std::size_t prefix = 0;                  // bytes every entry shares with the first; 0 with < 2 entries
-    ByteSpan entries;                        // complete entries back to back
-    std::span<const std::uint32_t> ends;     // end of each entry within `entries`
+    ByteSpan stored;                         // entries as stored: the first whole, the others without the prefix
+    std::span<const std::uint32_t> ends;     // end of each entry within `stored`, increasing
 };
 
-// Bytes the entries take on the page once the prefix is left out of all but
-// the first.
-std::size_t storedEntryBytes(const IndexPageContent &content);
-
-// Fills `page` (layout.pageSize bytes). REQUIRES: the entries fit
-// (storedEntryBytes <= maxStoredBytes) and share `prefix` bytes with the
-// first entry, each entry being longer than the prefix.
+// Fills `page` (layout.pageSize bytes). REQUIRES: stored.size() <=
+// maxStoredBytes, prefix <= maxPrefix, every entry at least one byte.
 void encodeIndexPage(const IndexPageLayout &layout, const IndexPageContent &content, MutableByteSpan page);
 
 }  // namespace jet::write

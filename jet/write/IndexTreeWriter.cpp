@@ -11,6 +11,7 @@
 #include "jet/write/IndexPageEncoder.h"
 
 #include <algorithm>
+#include <cstring>
 #include <deque>
 #include <optional>
 #include <string>
@@ -25,35 +26,82 @@ constexpr PageNumber kMaxRowPage = 0xFFFFFF;
 
 using Bytes = std::vector<std::uint8_t>;
 
-// A page being filled, or finished but not yet written.
+// A page being filled, or finished but not yet written. Entries are kept
+// much as they will be stored, so a leaf of long keys sharing a long prefix
+// takes about a page of memory, not the sum of its whole entries: entry 0
+// is kept whole, every later one without the bytes it shared with entry 0
+// when it was added (its cut). The page's prefix can only shrink as entries
+// arrive, so each cut is at least the final prefix and the left-out bytes
+// can be taken back from entry 0.
 struct PageDraft {
     PageNumber number = 0;
     PageNumber prev = 0;
     PageNumber next = 0;
     PageNumber tail = 0;
-    Bytes entries;                      // complete entries back to back
-    std::vector<std::uint32_t> ends;    // end of each entry in `entries`
-    std::size_t prefix = 0;             // leaves: key bytes all entries share with the first
-    Bytes subtreeLast;                  // greatest leaf entry below a closed page
+    Bytes data;
+    std::vector<std::uint32_t> ends;    // end of each entry in `data`
+    std::vector<std::uint32_t> cuts;    // leading bytes of each entry not in `data`
+    std::size_t wholeBytes = 0;         // sum of whole entry lengths
+    std::size_t prefix = 0;             // leaves: key bytes every entry shares with entry 0
+    Bytes subtreeLast;                  // greatest leaf entry below a closed node page
 
     std::size_t count() const { return ends.size(); }
     std::size_t effectivePrefix() const { return count() >= 2 ? prefix : 0; }
-    std::size_t storedBytes() const { return entries.size() - (count() > 1 ? (count() - 1) * prefix : 0); }
-    ByteSpan entry(std::size_t i) const
+    std::size_t storedBytes() const { return wholeBytes - (count() > 1 ? (count() - 1) * prefix : 0); }
+    ByteSpan first() const { return ByteSpan(data).first(ends.empty() ? 0 : ends[0]); }
+
+    void append(ByteSpan entry, std::size_t cut)
     {
-        const std::size_t start = i == 0 ? 0 : ends[i - 1];
-        return ByteSpan(entries).subspan(start, ends[i] - start);
-    }
-    ByteSpan lastEntry() const { return entry(count() - 1); }
-    void append(ByteSpan entry)
-    {
-        entries.insert(entries.end(), entry.begin(), entry.end());
-        ends.push_back(static_cast<std::uint32_t>(entries.size()));
+        data.insert(data.end(), entry.begin() + static_cast<std::ptrdiff_t>(cut), entry.end());
+        ends.push_back(static_cast<std::uint32_t>(data.size()));
+        cuts.push_back(static_cast<std::uint32_t>(cut));
+        wholeBytes += entry.size();
     }
     void removeLast()
     {
+        wholeBytes -= ends.back() - (ends.size() > 1 ? ends[ends.size() - 2] : 0) + cuts.back();
         ends.pop_back();
-        entries.resize(ends.empty() ? 0 : ends.back());
+        cuts.pop_back();
+        data.resize(ends.empty() ? 0 : ends.back());
+    }
+    Bytes wholeEntry(std::size_t i) const
+    {
+        const std::size_t start = i == 0 ? 0 : ends[i - 1];
+        Bytes entry(data.begin(), data.begin() + cuts[i]);
+        entry.insert(entry.end(), data.begin() + static_cast<std::ptrdiff_t>(start), data.begin() + ends[i]);
+        return entry;
+    }
+    Bytes lastEntry() const { return wholeEntry(count() - 1); }
+    // The entry area as the page stores it: entry 0 whole, the others
+    // without the first effectivePrefix() bytes.
+    void storedForm(Bytes &out, std::vector<std::uint32_t> &outEnds) const
+    {
+        const std::size_t p = effectivePrefix();
+        out.resize(storedBytes());
+        outEnds.resize(count());
+        std::uint8_t *to = out.data();
+        for (std::size_t i = 0; i < count(); ++i) {
+            const std::size_t start = i == 0 ? 0 : ends[i - 1];
+            if (i > 0) {
+                std::memcpy(to, data.data() + p, cuts[i] - p);
+                to += cuts[i] - p;
+            }
+            std::memcpy(to, data.data() + start, ends[i] - start);
+            to += ends[i] - start;
+            outEnds[i] = static_cast<std::uint32_t>(to - out.data());
+        }
+    }
+    // Starts another page in the same buffers (no reallocation per leaf).
+    void reset(PageNumber newNumber, PageNumber newPrev)
+    {
+        number = newNumber;
+        prev = newPrev;
+        next = tail = 0;
+        data.clear();
+        ends.clear();
+        cuts.clear();
+        wholeBytes = prefix = 0;
+        subtreeLast.clear();
     }
 };
 
@@ -70,10 +118,15 @@ struct Level {
     std::uint64_t closedPages = 0;
 };
 
-std::size_t commonPrefix(ByteSpan a, ByteSpan b)
+// Length of the common start of a and b, but at most `limit`. The memcmp
+// settles the usual case (nothing shorter than the page's prefix so far)
+// without a byte loop.
+std::size_t commonPrefix(ByteSpan a, ByteSpan b, std::size_t limit)
 {
-    const std::size_t n = std::min(a.size(), b.size());
-    return static_cast<std::size_t>(std::mismatch(a.begin(), a.begin() + n, b.begin()).first - a.begin());
+    limit = std::min({limit, a.size(), b.size()});
+    if (limit == 0 || std::memcmp(a.data(), b.data(), limit) == 0)
+        return limit;
+    return static_cast<std::size_t>(std::mismatch(a.begin(), a.begin() + limit, b.begin()).first - a.begin());
 }
 
 Bytes nodeEntry(const Child &child)
@@ -93,8 +146,13 @@ Bytes nodeEntry(const Child &child)
 
 std::strong_ordering compareIndexEntries(ByteSpan keyA, RowLocation rowA, ByteSpan keyB, RowLocation rowB)
 {
-    const auto byKey = std::lexicographical_compare_three_way(keyA.begin(), keyA.end(), keyB.begin(), keyB.end());
-    return byKey != 0 ? byKey : rowA <=> rowB;
+    const std::size_t common = std::min(keyA.size(), keyB.size());
+    const int bytes = common == 0 ? 0 : std::memcmp(keyA.data(), keyB.data(), common);
+    if (bytes != 0)
+        return bytes < 0 ? std::strong_ordering::less : std::strong_ordering::greater;
+    if (keyA.size() != keyB.size())
+        return keyA.size() <=> keyB.size();
+    return rowA <=> rowB;
 }
 
 std::size_t maxIndexKeyBytes(PageFormat format)
@@ -113,6 +171,9 @@ struct IndexTreeWriter::State {
     RowLocation previousRow;
     bool finished = false;
     Bytes pageBuffer;
+    Bytes entryBuffer;
+    Bytes storedBuffer;
+    std::vector<std::uint32_t> storedEnds;
 
     State(PageFormat f, PageNumber o, PageSink s)
         : layout(indexPageLayout(f)), format(f), owner(o), sink(std::move(s)), pageBuffer(layout.pageSize)
@@ -136,8 +197,9 @@ struct IndexTreeWriter::State {
         content.tail = draft.tail;
         content.level = static_cast<std::uint8_t>(level);
         content.prefix = draft.effectivePrefix();
-        content.entries = draft.entries;
-        content.ends = draft.ends;
+        draft.storedForm(storedBuffer, storedEnds);
+        content.stored = storedBuffer;
+        content.ends = storedEnds;
         encodeIndexPage(layout, content, pageBuffer);
         sink.write(draft.number, pageBuffer);
     }
@@ -155,9 +217,8 @@ struct IndexTreeWriter::State {
     static bool leafFits(const PageDraft &leaf, ByteSpan entry, std::size_t maxStored, std::size_t &newPrefix)
     {
         const std::size_t keyLength = entry.size() - kRowPointerBytes;
-        const ByteSpan firstKey = leaf.entry(0).first(leaf.entry(0).size() - kRowPointerBytes);
-        newPrefix = std::min({leaf.prefix, keyLength, commonPrefix(firstKey, entry.first(keyLength))});
-        return leaf.entries.size() + entry.size() - leaf.count() * newPrefix <= maxStored;
+        newPrefix = commonPrefix(leaf.first(), entry.first(keyLength), leaf.prefix);
+        return leaf.wholeBytes + entry.size() - leaf.count() * newPrefix <= maxStored;
     }
 
     void addLeafEntry(ByteSpan entry)
@@ -169,24 +230,26 @@ struct IndexTreeWriter::State {
             std::size_t prefix = 0;
             if (leafFits(*leaves.open, entry, layout.maxStoredBytes, prefix)) {
                 leaves.open->prefix = prefix;
-                leaves.open->append(entry);
+                leaves.open->append(entry, prefix);
                 return;
             }
             closeLeaf();
         }
         leaves.open->prefix = std::min(entry.size() - kRowPointerBytes, layout.maxPrefix);
-        leaves.open->append(entry);
+        leaves.open->append(entry, 0);
     }
 
+    // Writes the open leaf and starts the next one in the same buffers.
     void closeLeaf()
     {
-        Level &leaves = levels[0];
-        PageDraft done = std::move(*leaves.open);
-        leaves.open = startPage(done.number);
-        done.next = leaves.open->number;
-        write(done, 0);
-        ++leaves.closedPages;
-        addChild(1, Child{Bytes(done.lastEntry().begin(), done.lastEntry().end()), done.number});
+        PageDraft &leaf = *levels[0].open;
+        const PageNumber next = allocate();
+        leaf.next = next;
+        write(leaf, 0);
+        ++levels[0].closedPages;
+        Child child{leaf.lastEntry(), leaf.number};
+        leaf.reset(next, leaf.number);
+        addChild(1, std::move(child));
     }
 
     // ---- node levels ----
@@ -200,10 +263,10 @@ struct IndexTreeWriter::State {
             level.open = startPage(0);
         } else {
             const Bytes entry = nodeEntry(*level.pending);
-            if (level.open->entries.size() + entry.size() > layout.maxStoredBytes)
+            if (level.open->storedBytes() + entry.size() > layout.maxStoredBytes)
                 closeNode(index);
             else
-                levels[index].open->append(entry);
+                level.open->append(entry, 0);
         }
         levels[index].pending = std::move(child);
     }
@@ -233,12 +296,12 @@ struct IndexTreeWriter::State {
     {
         Level &level = levels[index];
         PageDraft &held = *level.held;
-        const ByteSpan lastEntry = held.lastEntry();
+        const Bytes lastEntry = held.lastEntry();
         Child moved{held.subtreeLast, held.tail};
         held.tail = loadBE32(lastEntry.data() + lastEntry.size() - kChildPointerBytes);
         held.subtreeLast.assign(lastEntry.begin(), lastEntry.end() - kChildPointerBytes);
         held.removeLast();
-        level.open->append(nodeEntry(moved));
+        level.open->append(nodeEntry(moved), 0);
         levels[index + 1].pending->lastLeafEntry = held.subtreeLast;
     }
 
@@ -252,7 +315,7 @@ struct IndexTreeWriter::State {
         PageDraft &last = *level.open;
         if (last.count() == 0) {
             // A node with one child lists it as an entry and has no tail (§12.4).
-            last.append(nodeEntry(*level.pending));
+            last.append(nodeEntry(*level.pending), 0);
         } else {
             last.tail = level.pending->page;
         }
@@ -272,8 +335,7 @@ struct IndexTreeWriter::State {
         if (leaves.closedPages == 0) {
             result.root = leaves.open->number;
         } else {
-            const ByteSpan last = leaves.open->lastEntry();
-            addChild(1, Child{Bytes(last.begin(), last.end()), leaves.open->number});
+            addChild(1, Child{leaves.open->lastEntry(), leaves.open->number});
         }
         for (std::size_t index = 1; index < levels.size(); ++index)
             finishNodeLevel(index);
@@ -301,8 +363,10 @@ bool IndexTreeWriter::add(ByteSpan key, RowLocation row)
     if (!first && compareIndexEntries(s.previousKey, s.previousRow, key, row) != std::strong_ordering::less)
         refuse("エントリがインデックスの順序に並んでいません。");
 
-    const bool duplicate = !first && std::equal(key.begin(), key.end(), s.previousKey.begin(), s.previousKey.end());
-    Bytes entry(key.begin(), key.end());
+    const bool duplicate = !first && key.size() == s.previousKey.size() &&
+                           (key.empty() || std::memcmp(key.data(), s.previousKey.data(), key.size()) == 0);
+    Bytes &entry = s.entryBuffer;
+    entry.assign(key.begin(), key.end());
     entry.resize(key.size() + kRowPointerBytes);
     storeBE24(entry.data() + key.size(), row.page);
     entry.back() = row.row;

@@ -8,6 +8,15 @@
 // of a level can take a child from its neighbour instead of being left with
 // a single child). Memory therefore grows with the tree's height only, and
 // millions of entries go through without the tree ever being held.
+//
+// Where the reference leaves a choice open:
+// - the shared prefix of a leaf is the longest run of key bytes common to all
+//   its entries (never row-pointer bytes); node pages use none, as Access's do;
+// - the level byte is the height above the leaves (0 leaf, 1, 2, ...), which
+//   is what Access's two-level trees show;
+// - node pages are linked prev/next along their whole level, like leaves;
+// - a node left with one child (only when keys are so long that a node holds
+//   a single entry) lists it as an entry with tail 0.
 #pragma once
 
 #include "jet/Bytes.h"

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <random>
 #include <set>
 #include <string>
 
@@ -141,6 +142,23 @@ TEST_P(IndexTreeWriterTest, LargeIndexIsBalancedWellFilledAndLinked)
     }
 }
 
+TEST_P(IndexTreeWriterTest, PagesLeaveAsSoonAsTheyAreFinished)
+{
+    // The builder streams: by the time the last entry is added, all but the
+    // pages still open (one per level, plus one held per node level) are out.
+    std::size_t written = 0, allocated = 0;
+    jet::write::PageSink sink{[&] { return static_cast<std::uint32_t>(++allocated); },
+                              [&](std::uint32_t, jet::ByteSpan) { ++written; }};
+    IndexTreeWriter writer(GetParam(), kOwner, sink);
+    for (const Entry &e : syntheticEntries(50'000, 12))
+        writer.add(e.key, e.row);
+    const std::size_t beforeFinish = written;
+    const auto result = writer.finish();
+    EXPECT_EQ(written, allocated);
+    EXPECT_EQ(result.pages.size(), allocated);
+    EXPECT_GE(beforeFinish + 2 * result.levels, written) << "pages were held back until the end";
+}
+
 TEST_P(IndexTreeWriterTest, LastNodeOfALevelNeverKeepsASingleChild)
 {
     // Probe how many entries a leaf and children a node take, then build
@@ -204,6 +222,36 @@ TEST_P(IndexTreeWriterTest, KeyThatIsAPrefixOfTheNextSortsFirstAndRoundTrips)
         {{0x7F, 0x11}, RowLocation{0, 0}},
     };
     buildAndWalk(entries);
+}
+
+TEST_P(IndexTreeWriterTest, RandomKeysOfMixedLengthsRoundTrip)
+{
+    // Keys of 0..400 bytes from a small alphabet, so that prefixes of all
+    // lengths, keys that are prefixes of others and repeated keys all occur.
+    for (const unsigned seed : {1u, 2u, 3u}) {
+        std::mt19937 random(seed);
+        std::vector<Entry> entries;
+        for (int i = 0; i < 3000; ++i) {
+            Bytes key(random() % 401);
+            for (auto &b : key)
+                b = static_cast<std::uint8_t>(random() % 3 == 0 ? random() % 256 : 0x41);
+            entries.push_back({key, RowLocation{static_cast<std::uint32_t>(random() % 0x1000000), static_cast<std::uint8_t>(random())}});
+            if (random() % 4 == 0)
+                entries.push_back({key, RowLocation{static_cast<std::uint32_t>(random() % 0x1000000), static_cast<std::uint8_t>(random())}});
+        }
+        std::sort(entries.begin(), entries.end(), [](const Entry &a, const Entry &b) {
+            return jet::write::compareIndexEntries(a.key, a.row, b.key, b.row) == std::strong_ordering::less;
+        });
+        entries.erase(std::unique(entries.begin(), entries.end(),
+                                  [](const Entry &a, const Entry &b) { return a.key == b.key && a.row == b.row; }),
+                      entries.end());
+        IndexTreeResult result;
+        buildAndWalk(entries, &result);
+        std::set<Bytes> distinct;
+        for (const Entry &e : entries)
+            distinct.insert(e.key);
+        EXPECT_EQ(result.distinctKeys, distinct.size()) << "seed " << seed;
+    }
 }
 
 TEST_P(IndexTreeWriterTest, ReportsDuplicateKeysAndCountsDistinctOnes)
