@@ -1,5 +1,6 @@
 #include "jet/write/CopyVerifier.h"
 
+#include "jet/Checker.h"
 #include "jet/Database.h"
 #include "jet/Error.h"
 
@@ -26,6 +27,12 @@ TableDigest digestTable(const Database &database, const std::string &tableName, 
 void verifyCopy(const std::string &path, const std::string &password, const std::vector<ExpectedTable> &tables)
 {
     const auto copy = Database::open(path, password);
+    const CheckReport report = checkDatabase(*copy);
+    for (const Finding &finding : report.findings)
+        if (finding.severity == Finding::Severity::Problem)
+            throw Error(ErrorKind::Damaged, "最適化したデータベースの検査に失敗しました: " +
+                                                (finding.table.empty() ? "" : "テーブル '" + finding.table + "': ") +
+                                                finding.message);
     for (const ExpectedTable &expected : tables) {
         const TableDigest found = digestTable(*copy, expected.name, expected.definitionPage);
         if (found.rows != expected.digest.rows)

@@ -40,6 +40,12 @@ unsigned DataPageBuilder::add(ByteSpan row)
     return rows_ - 1;
 }
 
+void DataPageBuilder::markDeleted(unsigned number)
+{
+    std::uint8_t *entry = page_.data() + headerLength(jet3_) + 2 * number;
+    storeLE16(entry, static_cast<std::uint16_t>(loadLE16(entry) | 0xC000));
+}
+
 MutableByteSpan DataPageBuilder::row(unsigned number)
 {
     const std::size_t tableAt = headerLength(jet3_);

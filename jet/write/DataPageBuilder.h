@@ -30,6 +30,8 @@ public:
 
     // Appends a row and returns its row number; the caller checked fits().
     unsigned add(ByteSpan row);
+    // Flags a row deleted the way Access leaves one behind: slot kept, bytes stale (§6.3).
+    void markDeleted(unsigned number);
     // The bytes of a row already added, for patching pointers inside it.
     MutableByteSpan row(unsigned number);
 

@@ -15,30 +15,26 @@
 
 namespace jet::write {
 
-namespace {
-
-struct SourceTable {
-    std::string name;
-    TableDef def;
-};
-
 // Every table with a definition in this file (local and ODBC-linked), each
 // definition once, MSysObjects included, in definition-page order.
 std::vector<SourceTable> tablesWithDefinitions(const Database &source)
 {
-    std::map<PageNumber, std::string> names;
+    std::map<PageNumber, TableEntry> entries;
     for (const TableEntry &entry : source.catalog().tables)
-        if (entry.definitionPage != 0 && !names.count(entry.definitionPage))
-            names[entry.definitionPage] = entry.name;
-    if (!names.count(kCatalogTableDefPage))
-        names[kCatalogTableDefPage] = "MSysObjects";
+        if (entry.definitionPage != 0 && !entries.count(entry.definitionPage))
+            entries[entry.definitionPage] = entry;
+    if (!entries.count(kCatalogTableDefPage)) {
+        TableEntry catalog;
+        catalog.name = "MSysObjects";
+        catalog.kind = TableKind::System;
+        catalog.definitionPage = kCatalogTableDefPage;
+        entries[kCatalogTableDefPage] = catalog;
+    }
     std::vector<SourceTable> tables;
     std::set<PageNumber> claimed;
-    for (const auto &[page, name] : names) {
-        TableEntry entry;
-        entry.name = name;
-        entry.definitionPage = page;
-        SourceTable table{name, source.tableDef(entry)};
+    for (const auto &[page, entry] : entries) {
+        const std::string &name = entry.name;
+        SourceTable table{name, source.tableDef(entry), entry.kind};
         for (PageNumber p : table.def.pages)
             if (p < 2 || !claimed.insert(p).second)
                 throw Error(ErrorKind::Damaged, "テーブル '" + name + "' の定義ページ " + std::to_string(p) +
@@ -47,6 +43,16 @@ std::vector<SourceTable> tablesWithDefinitions(const Database &source)
     }
     return tables;
 }
+
+std::vector<std::uint32_t> pinnedPages(const std::vector<SourceTable> &tables)
+{
+    std::vector<std::uint32_t> pinned = {0, 1};
+    for (const SourceTable &table : tables)
+        pinned.insert(pinned.end(), table.def.pages.begin(), table.def.pages.end());
+    return pinned;
+}
+
+namespace {
 
 // Access does not keep the stored row count of some system tables (MSysObjects,
 // MSysACEs, MSysQueries, MSysAccessStorage) in step with their rows, and
@@ -65,9 +71,8 @@ public:
         : source_(source),
           file_(source.file()),
           settings_(settings),
-          jet3_(file_.version() == JetVersion::Jet3),
           tables_(tablesWithDefinitions(source)),
-          allocator_(pinnedPages()),
+          allocator_(pinnedPages(tables_)),
           pages_(out, file_.pageSize(), file_.header().encodingKey)
     {
     }
@@ -91,71 +96,17 @@ public:
             outcome_.rows += copies.back().rows;
             outcome_.expected.push_back({table.name, table.def.firstPage, copies.back().digest});
         }
-        writeMapsAndDefinitions(copies);
-        finishFile();
+        writeMapsAndDefinitions(file_, tables_, copies, allocator_, pages_);
+        outcome_.freePages = writeGlobalMapAndHeader(file_, allocator_, pages_, settings_.targetPassword);
+        outcome_.pageCount = allocator_.pageCount();
         outcome_.tables = static_cast<std::uint32_t>(tables_.size());
         return outcome_;
     }
 
 private:
-    std::vector<std::uint32_t> pinnedPages() const
-    {
-        std::vector<std::uint32_t> pinned = {0, 1};
-        for (const SourceTable &table : tables_)
-            pinned.insert(pinned.end(), table.def.pages.begin(), table.def.pages.end());
-        return pinned;
-    }
-
-    void writeMapsAndDefinitions(const std::vector<CopiedTable> &copies)
-    {
-        UsageMapPlacer maps(jet3_, file_.pageSize(), allocator_, pages_);
-        for (std::size_t t = 0; t < tables_.size(); ++t) {
-            const TableDef &def = tables_[t].def;
-            const CopiedTable &copy = copies[t];
-            TdefPatcher patch(file_, def);
-            patch.setU32(def.offsets.rowCount, rowCountToStore(tables_[t], copy.rows));
-            if (def.autoNumberColumn()) {
-                // As Microsoft's compaction does: the next number follows the largest one left.
-                const std::int64_t largest = std::max<std::int64_t>(0, copy.largestAutoNumber.value_or(0));
-                patch.setU32(def.offsets.autoNumber, static_cast<std::uint32_t>(largest));
-            }
-            patch.setRowRef(def.offsets.ownedPages, maps.place(copy.dataPages));
-            patch.setRowRef(def.offsets.freePages, maps.place(copy.dataPagesWithRoom));
-            for (std::size_t i = 0; i < def.realIndexes.size(); ++i) {
-                const RealIndexDef &index = def.realIndexes[i];
-                const IndexTreeResult &tree = copy.indexes[i];
-                patch.setRowRef(index.usageMapOffset, maps.place(tree.pages));
-                patch.setU32(index.rootPageOffset, tree.root);
-                patch.setU32(index.uniqueCountOffset, static_cast<std::uint32_t>(tree.distinctKeys));
-            }
-            for (std::size_t i = 0; i < def.longValueMaps.size(); ++i) {
-                const CopiedLongValueColumn &column = copy.longValueColumns[i];
-                patch.setRowRef(def.longValueMaps[i].entryOffset + 2, maps.place(column.ownedPages));
-                patch.setRowRef(def.longValueMaps[i].entryOffset + 6, maps.place(column.pagesWithRoom));
-            }
-            for (std::size_t i = 0; i < patch.pages().size(); ++i)
-                pages_.write(patch.pageNumbers()[i], patch.pages()[i]);
-        }
-        maps.finish();
-    }
-
-    void finishFile()
-    {
-        // The global map goes last: it must know every page of the file.
-        UsageMapPlacer::writeGlobalMap(jet3_, file_.pageSize(), allocator_, pages_);
-        const std::vector<std::uint32_t> gaps = allocator_.unusedPages();
-        const std::vector<std::uint8_t> empty(file_.pageSize(), 0);
-        for (std::uint32_t page : gaps)
-            pages_.write(page, empty);
-        pages_.write(0, buildHeaderPage(file_, settings_.targetPassword));
-        outcome_.pageCount = allocator_.pageCount();
-        outcome_.freePages = static_cast<std::uint32_t>(gaps.size());
-    }
-
     const Database &source_;
     const PageFile &file_;
     const CompactionSettings &settings_;
-    bool jet3_;
     std::vector<SourceTable> tables_;
     PageAllocator allocator_;
     EncodedPageWriter pages_;
@@ -163,6 +114,53 @@ private:
 };
 
 }  // namespace
+
+void writeMapsAndDefinitions(const PageFile &file, const std::vector<SourceTable> &tables,
+                             const std::vector<CopiedTable> &copies, PageAllocator &allocator, EncodedPageWriter &pages)
+{
+    UsageMapPlacer maps(file.version() == JetVersion::Jet3, file.pageSize(), allocator, pages);
+    for (std::size_t t = 0; t < tables.size(); ++t) {
+        const TableDef &def = tables[t].def;
+        const CopiedTable &copy = copies[t];
+        TdefPatcher patch(file, def);
+        patch.setU32(def.offsets.rowCount, rowCountToStore(tables[t], copy.rows));
+        if (def.autoNumberColumn()) {
+            // As Microsoft's compaction does: the next number follows the largest one left.
+            const std::int64_t largest = std::max<std::int64_t>(0, copy.largestAutoNumber.value_or(0));
+            patch.setU32(def.offsets.autoNumber, static_cast<std::uint32_t>(largest));
+        }
+        patch.setRowRef(def.offsets.ownedPages, maps.place(copy.dataPages));
+        patch.setRowRef(def.offsets.freePages, maps.place(copy.dataPagesWithRoom));
+        for (std::size_t i = 0; i < def.realIndexes.size(); ++i) {
+            const RealIndexDef &index = def.realIndexes[i];
+            const IndexTreeResult &tree = copy.indexes[i];
+            patch.setRowRef(index.usageMapOffset, maps.place(tree.pages));
+            patch.setU32(index.rootPageOffset, tree.root);
+            patch.setU32(index.uniqueCountOffset, static_cast<std::uint32_t>(tree.distinctKeys));
+        }
+        for (std::size_t i = 0; i < def.longValueMaps.size(); ++i) {
+            const CopiedLongValueColumn &column = copy.longValueColumns[i];
+            patch.setRowRef(def.longValueMaps[i].entryOffset + 2, maps.place(column.ownedPages));
+            patch.setRowRef(def.longValueMaps[i].entryOffset + 6, maps.place(column.pagesWithRoom));
+        }
+        for (std::size_t i = 0; i < patch.pages().size(); ++i)
+            pages.write(patch.pageNumbers()[i], patch.pages()[i]);
+    }
+    maps.finish();
+}
+
+std::uint32_t writeGlobalMapAndHeader(const PageFile &file, PageAllocator &allocator, EncodedPageWriter &pages,
+                                      const std::string &targetPassword)
+{
+    // The global map goes last: it must know every page of the file.
+    UsageMapPlacer::writeGlobalMap(file.version() == JetVersion::Jet3, file.pageSize(), allocator, pages);
+    const std::vector<std::uint32_t> gaps = allocator.unusedPages();
+    const std::vector<std::uint8_t> empty(file.pageSize(), 0);
+    for (std::uint32_t page : gaps)
+        pages.write(page, empty);
+    pages.write(0, buildHeaderPage(file, targetPassword));
+    return static_cast<std::uint32_t>(gaps.size());
+}
 
 CompactionOutcome writeCompactedCopy(const Database &source, OutputFile &out, const CompactionSettings &settings)
 {

@@ -8,6 +8,7 @@
 #include "jet/Database.h"
 #include "jet/write/CopyVerifier.h"
 #include "jet/write/OutputFile.h"
+#include "jet/write/TableCopier.h"
 
 #include <functional>
 #include <string>
@@ -31,5 +32,21 @@ struct CompactionSettings {
 };
 
 CompactionOutcome writeCompactedCopy(const Database &source, OutputFile &out, const CompactionSettings &settings);
+
+// The steps of a copy, for writers that fill tables their own way (the
+// benchmark's database generator).
+struct SourceTable {
+    std::string name;
+    TableDef def;
+    TableKind kind = TableKind::System;
+};
+std::vector<SourceTable> tablesWithDefinitions(const Database &source);
+std::vector<std::uint32_t> pinnedPages(const std::vector<SourceTable> &tables);
+// Usage maps of every table, then the definitions patched to point at them.
+void writeMapsAndDefinitions(const PageFile &source, const std::vector<SourceTable> &tables,
+                             const std::vector<CopiedTable> &copies, PageAllocator &allocator, EncodedPageWriter &pages);
+// Page 1, the free gaps and page 0; returns the number of free pages.
+std::uint32_t writeGlobalMapAndHeader(const PageFile &source, PageAllocator &allocator, EncodedPageWriter &pages,
+                                      const std::string &targetPassword);
 
 }  // namespace jet::write

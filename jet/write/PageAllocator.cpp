@@ -2,6 +2,8 @@
 
 #include "jet/Error.h"
 
+#include <algorithm>
+
 namespace jet::write {
 
 namespace {
@@ -18,6 +20,12 @@ std::uint32_t PageAllocator::allocate()
         throw Error(ErrorKind::Unsupported, "最適化後のデータベースがページ数の上限を超えます。");
     ++allocated_;
     return next_++;
+}
+
+std::uint32_t PageAllocator::allocateAtEnd()
+{
+    next_ = std::max(next_, pageCount());
+    return allocate();
 }
 
 std::uint32_t PageAllocator::pageCount() const

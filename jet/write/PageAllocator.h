@@ -14,6 +14,8 @@ public:
     explicit PageAllocator(std::vector<std::uint32_t> pinned);
 
     std::uint32_t allocate();
+    // A page after every page allocated or pinned so far (gaps stay gaps).
+    std::uint32_t allocateAtEnd();
     // Pages 0 .. pageCount()-1 make up the file: everything allocated and pinned.
     std::uint32_t pageCount() const;
     bool isPinned(std::uint32_t page) const { return pinned_.count(page) != 0; }

@@ -1,0 +1,108 @@
+// What users trust the compaction with: an existing file is never touched,
+// the source never changes, and a failure at any point leaves no target and
+// no temporary file behind.
+#include "CompactTestSupport.h"
+
+#include "jet/Compact.h"
+#include "jet/Error.h"
+
+using namespace compacttest;
+
+namespace {
+
+jet::CompactRequest requestFor(const std::string &sourceName, const std::string &target, int engineType = 5)
+{
+    jet::CompactRequest request;
+    request.sourcePath = testdata::database(sourceName).string();
+    request.targetPath = target;
+    request.engineType = engineType;
+    return request;
+}
+
+jet::ErrorKind failureKind(const jet::CompactRequest &request, std::string *message = nullptr)
+{
+    try {
+        jet::compactDatabase(request);
+    } catch (const jet::Error &e) {
+        if (message)
+            *message = e.what();
+        return e.kind();
+    }
+    ADD_FAILURE() << "compaction succeeded";
+    return jet::ErrorKind::Io;
+}
+
+constexpr const char *kNorthwind = "northwind-glogue__Northwind.mdb";
+
+TEST(CompactSafetyTest, ExistingTargetIsNeverTouched)
+{
+    SKIP_WITHOUT_TESTDATA();
+    ScratchFolder scratch("compact-exists");
+    const std::string target = scratch.file("exists.mdb");
+    std::ofstream(target) << "precious";
+    std::string message;
+    EXPECT_EQ(failureKind(requestFor(kNorthwind, target), &message), jet::ErrorKind::TargetExists);
+    EXPECT_NE(message.find("既に存在します"), std::string::npos) << message;
+    EXPECT_EQ(readAll(target), "precious");
+    EXPECT_EQ(scratch.entries(), 1u);
+
+    // The source itself, also under another name, is refused the same way.
+    fs::create_symlink(testdata::database(kNorthwind), scratch.path() / "link.mdb");
+    EXPECT_EQ(failureKind(requestFor(kNorthwind, scratch.file("link.mdb"))), jet::ErrorKind::Argument);
+}
+
+TEST(CompactSafetyTest, FullDiskLeavesNoTargetAndNoTemporaryFile)
+{
+    SKIP_WITHOUT_TESTDATA();
+    ScratchFolder scratch("compact-full");
+    const std::string before = readAll(testdata::database(kNorthwind));
+    for (std::uint64_t limit : {4096ull, 300000ull, 2000000ull}) {
+        SCOPED_TRACE(limit);
+        jet::CompactRequest request = requestFor(kNorthwind, scratch.file("out.mdb"));
+        request.outputSizeLimit = limit;
+        request.sortMemoryBudget = 4096;  // spill files too must go away
+        std::string message;
+        EXPECT_EQ(failureKind(request, &message), jet::ErrorKind::Io);
+        EXPECT_NE(message.find("ディスクの空き領域"), std::string::npos) << message;
+        EXPECT_EQ(scratch.entries(), 0u);
+    }
+    EXPECT_EQ(readAll(testdata::database(kNorthwind)), before);
+}
+
+TEST(CompactSafetyTest, RefusedRequestsWriteNothing)
+{
+    SKIP_WITHOUT_TESTDATA();
+    ScratchFolder scratch("compact-refused");
+    std::string message;
+
+    jet::CompactRequest wrongPassword = requestFor("ucanaccess__password.mdb", scratch.file("a.mdb"));
+    wrongPassword.sourcePassword = "not-it";
+    EXPECT_EQ(failureKind(wrongPassword), jet::ErrorKind::Password);
+
+    EXPECT_EQ(failureKind(requestFor(kNorthwind, scratch.file("b.mdb"), 4), &message), jet::ErrorKind::Unsupported);
+    EXPECT_NE(message.find("変換はまだサポートされていません"), std::string::npos) << message;
+    EXPECT_EQ(failureKind(requestFor("jackcess__V1997_testV1997.mdb", scratch.file("c.mdb"), 5)),
+              jet::ErrorKind::Unsupported);
+    EXPECT_EQ(failureKind(requestFor(kNorthwind, scratch.file("d.mdb"), 6)), jet::ErrorKind::Argument);
+    EXPECT_EQ(failureKind(requestFor("jackcess__V2010_testV2010.accdb", scratch.file("e.mdb")), &message),
+              jet::ErrorKind::Format);
+    EXPECT_EQ(scratch.entries(), 0u);
+}
+
+TEST(CompactSafetyTest, ProgressClimbsToOneHundred)
+{
+    SKIP_WITHOUT_TESTDATA();
+    ScratchFolder scratch("compact-progress");
+    jet::CompactRequest request = requestFor(kNorthwind, scratch.file("out.mdb"));
+    std::vector<int> seen;
+    request.progress = [&](int percent) { seen.push_back(percent); };
+    const jet::CompactResult result = jet::compactDatabase(request);
+    ASSERT_GE(seen.size(), 5u);
+    EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
+    EXPECT_EQ(seen.front(), 0);
+    EXPECT_EQ(seen.back(), 100);
+    EXPECT_GT(result.rows, 3000u);
+    EXPECT_LT(result.targetBytes, result.sourceBytes);
+}
+
+}  // namespace
