@@ -57,7 +57,8 @@ install(FILES "${CMAKE_SOURCE_DIR}/README.md" DESTINATION "${CMAKE_INSTALL_DATAD
 # The Debian package: `cpack -G DEB --config build/CPackConfig.cmake`.
 # dpkg-shlibdeps works out the libraries (Qt, libstdc++, libc); what the
 # program needs beyond linked libraries is listed by hand: a Japanese font
-# for the window, Qt's Japanese strings and xdg-open for the help.
+# for the window; recommended are Qt's Japanese strings, xdg-open for the
+# help and the Tahoma-compatible face the window prefers (fonts-wine).
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME tessivar)
 set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
@@ -73,6 +74,6 @@ set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-ipafont-gothic | fonts-noto-cjk | fonts-vlgothic")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, qt6-translations-l10n")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, qt6-translations-l10n, fonts-wine")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "mdbtools")
 include(CPack)
