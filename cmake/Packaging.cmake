@@ -10,12 +10,6 @@ file(GLOB TESSIVAR_ICON_FILES CONFIGURE_DEPENDS
   "${CMAKE_SOURCE_DIR}/forms/icons/*.svg" "${CMAKE_SOURCE_DIR}/forms/icons/*.png")
 file(GLOB TESSIVAR_TRANSLATION_FILES CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/translations/*.qm")
 
-# The application icon: the window's own when it has one, else a stand-in.
-set(TESSIVAR_APP_ICON "${CMAKE_SOURCE_DIR}/packaging/tessivar.svg")
-if(EXISTS "${CMAKE_SOURCE_DIR}/forms/icons/tessivar.svg")
-  set(TESSIVAR_APP_ICON "${CMAKE_SOURCE_DIR}/forms/icons/tessivar.svg")
-endif()
-
 # Manual pages, compressed as Debian wants them.
 find_program(GZIP_EXECUTABLE gzip REQUIRED)
 set(man_pages "")
@@ -38,7 +32,7 @@ install(FILES "${CMAKE_BINARY_DIR}/man/ja/tessivar.1.gz" "${CMAKE_BINARY_DIR}/ma
   DESTINATION "${CMAKE_INSTALL_MANDIR}/ja/man1")
 install(FILES "${CMAKE_SOURCE_DIR}/packaging/tessivar.desktop"
   DESTINATION "${CMAKE_INSTALL_DATADIR}/applications")
-install(FILES "${TESSIVAR_APP_ICON}"
+install(FILES "${CMAKE_SOURCE_DIR}/forms/icons/tessivar.svg"
   DESTINATION "${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps" RENAME tessivar.svg)
 foreach(size 16 24 32 48 64 128 256)
   if(EXISTS "${CMAKE_SOURCE_DIR}/forms/icons/tessivar-${size}.png")
