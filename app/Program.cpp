@@ -2,10 +2,12 @@
 
 #include "app/Application.h"
 #include "app/CommandLineJob.h"
+#include "app/CompactionSummary.h"
 #include "app/MessageBoxes.h"
 #include "app/UnitFormMain.h"
 #include "platform/Exceptions.h"
 #include "platform/FileSystem.h"
+#include "platform/JetEngineObject.h"
 
 #include <QLibraryInfo>
 #include <QLocale>
@@ -148,8 +150,13 @@ int runApplication(int &argc, char **argv, const QStringList &args, bool headles
         if (::isatty(STDERR_FILENO))
             QObject::connect(&formMain, &TFormMain::CompactionProgress, &printProgress);
     }
+    std::optional<CompactionReport> report;
+    const ScopedCompactionReport reporting([&report](const CompactionReport &r) { report = r; });
     formMain.show();
     const int loopStatus = app.exec();
+    if (headless && report && formMain.LastCompactionOutcome() == TCompactionOutcome::Succeeded)
+        writeTo(stdout, CompactionSummaryLine(report->SourcePath, report->TargetPath, report->Result,
+                                              report->Seconds) + QLatin1Char('\n'));
     if (headless || formMain.ClosedByAutoExit())
         return statusOf(formMain.LastCompactionOutcome());
     return loopStatus;

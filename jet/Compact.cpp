@@ -2,6 +2,7 @@
 
 #include "jet/Database.h"
 #include "jet/Error.h"
+#include "jet/LockFile.h"
 #include "jet/write/DatabaseCompactor.h"
 #include "jet/write/HeaderPage.h"
 #include "jet/write/OutputFile.h"
@@ -64,7 +65,7 @@ CompactResult compactDatabase(const CompactRequest &request)
     Progress progress(request.progress);
     progress.report(0);
     checkEngineType(request.engineType);
-    // >>> Check for a source in use (its "name.ldb" lock file) goes here; a separate task adds it. <<<
+    const SourceLock sourceLock = checkNotInUse(request.sourcePath);
     write::checkTargetPath(request.sourcePath, request.targetPath);
 
     const auto source = Database::open(request.sourcePath, request.sourcePassword);

@@ -15,6 +15,7 @@ enum class ErrorKind {
     Password,      // wrong or unusable database password
     Argument,      // the request itself is invalid
     TargetExists,  // refusing to touch an existing file
+    InUse,         // another program has the database open (jet/LockFile.h)
 };
 
 class Error : public std::runtime_error {

@@ -6,7 +6,12 @@
 
 #include <QFile>
 
+#include <chrono>
+#include <utility>
+
 namespace {
+
+thread_local CompactionReportSink currentReport;
 
 const QString kProvider = QStringLiteral("Provider");
 const QString kDataSource = QStringLiteral("Data Source");
@@ -94,7 +99,13 @@ private:
         jet::CompactRequest request = CompactRequestFromConnectionStrings(source, target);
         request.progress = CurrentAutomationProgress();
         try {
-            jet::compactDatabase(request);
+            const auto start = std::chrono::steady_clock::now();
+            const jet::CompactResult result = jet::compactDatabase(request);
+            const std::chrono::duration<double> taken = std::chrono::steady_clock::now() - start;
+            if (currentReport)
+                currentReport({QFile::decodeName(QByteArray::fromStdString(request.sourcePath)),
+                               QFile::decodeName(QByteArray::fromStdString(request.targetPath)), result,
+                               taken.count()});
         } catch (const jet::Error &e) {
             engineError(QString::fromUtf8(e.what()), codeFor(e.kind()));
         } catch (const std::bad_alloc &) {
@@ -128,4 +139,14 @@ jet::CompactRequest CompactRequestFromConnectionStrings(const QString &source, c
 AutomationObjectRef CreateJetEngineObject()
 {
     return std::make_unique<JetEngineObject>();
+}
+
+ScopedCompactionReport::ScopedCompactionReport(CompactionReportSink sink)
+    : FPrevious(std::exchange(currentReport, std::move(sink)))
+{
+}
+
+ScopedCompactionReport::~ScopedCompactionReport()
+{
+    currentReport = std::move(FPrevious);
 }

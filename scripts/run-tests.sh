@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Sets up, builds and runs every test: a normal build, then the same suite
-# under AddressSanitizer and UndefinedBehaviorSanitizer.
+# Sets up, builds and runs every test: a normal build, the Debian package
+# installed and tried, then the same suite under AddressSanitizer and
+# UndefinedBehaviorSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -10,6 +11,14 @@ export MDB_READER_DIR="$PWD/build/oracles"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build
 ctest --test-dir build --output-on-failure
+
+# The Debian package, installed on this machine, and the installed program's
+# headless smoke test. Worktrees on one machine take turns (one /usr/bin).
+if [ "${TESSIVAR_SKIP_PACKAGE:-0}" != 1 ]; then
+  rm -f build/tessivar_*.deb
+  (cd build && cpack -G DEB)
+  flock /tmp/tessivar-package-smoke.lock scripts/smoke-test-installed.sh build/tessivar_*.deb
+fi
 
 if [ "${TESSIVAR_SKIP_SANITIZERS:-0}" != 1 ]; then
   cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTESSIVAR_SANITIZE=ON

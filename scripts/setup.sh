@@ -5,9 +5,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(
-  cmake g++ make pkg-config ninja-build
+  cmake g++ make pkg-config ninja-build dpkg-dev file
   qt6-base-dev qt6-translations-l10n libgtest-dev
-  fonts-ipafont-gothic fonts-wine xdg-utils
+  fonts-ipafont-gothic fonts-wine xdg-utils desktop-file-utils
   librsvg2-bin
   mdbtools
   locales  # ja_JP data the Shift_JIS settings-file test compiles with localedef

@@ -1,0 +1,16 @@
+// The one line a headless run prints after a compaction, so that a cron
+// job's mail says what happened. Only the window-less road prints it; the
+// window's texts stay as they are.
+#pragma once
+
+#include "jet/Compact.h"
+
+#include <QString>
+
+// "最適化しました: "<source>" <n> バイト -> "<target>" <m> バイト
+// (<saved> バイト, <p>% 削減), テーブル <t>, 行 <r>, <s> 秒", all on one line:
+// sizes in plain bytes so scripts can read them, the percent of the source
+// size with one decimal, a target larger than its source reported as
+// "増加", control characters in the paths shown as "?".
+QString CompactionSummaryLine(const QString &sourcePath, const QString &targetPath,
+                              const jet::CompactResult &result, double seconds);

@@ -1,0 +1,50 @@
+#include "app/CompactionSummary.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+jet::CompactResult result(std::uint64_t source, std::uint64_t target, std::uint32_t tables, std::uint64_t rows)
+{
+    jet::CompactResult r;
+    r.sourceBytes = source;
+    r.targetBytes = target;
+    r.tables = tables;
+    r.rows = rows;
+    return r;
+}
+
+}  // namespace
+
+TEST(CompactionSummary, OneLineWithPathsSizesSavingsCountsAndTime)
+{
+    EXPECT_EQ(CompactionSummaryLine(QStringLiteral("/srv/data/売上 2024.mdb"), QStringLiteral("/srv/data/new.mdb"),
+                                    result(12582912, 8388608, 14, 52113), 2.409),
+              QStringLiteral("最適化しました: \"/srv/data/売上 2024.mdb\" 12582912 バイト -> \"/srv/data/new.mdb\" "
+                             "8388608 バイト (4194304 バイト, 33.3% 削減), テーブル 14, 行 52113, 2.41 秒"));
+}
+
+TEST(CompactionSummary, EdgeSizesNeitherDivideByZeroNorWrapAround)
+{
+    // Larger than 4 GiB, no change, a grown target, an empty source.
+    EXPECT_NE(CompactionSummaryLine("a", "b", result(6000000000ULL, 3000000000ULL, 1, 5000000000ULL), 0)
+                  .indexOf(QStringLiteral("6000000000 バイト -> \"b\" 3000000000 バイト (3000000000 バイト, 50.0% 削減), "
+                                          "テーブル 1, 行 5000000000, 0.00 秒")),
+              -1);
+    EXPECT_NE(CompactionSummaryLine("a", "b", result(4096, 4096, 0, 0), 1).indexOf(QStringLiteral("(0 バイト, 0.0% 削減)")),
+              -1);
+    EXPECT_NE(CompactionSummaryLine("a", "b", result(4096, 6144, 0, 0), 1).indexOf(QStringLiteral("(2048 バイト, 50.0% 増加)")),
+              -1);
+    EXPECT_NE(CompactionSummaryLine("a", "b", result(0, 2048, 0, 0), 1).indexOf(QStringLiteral("(2048 バイト, 0.0% 増加)")),
+              -1);
+}
+
+TEST(CompactionSummary, PathsWithLineBreaksOrPercentSignsStayOneLiteralLine)
+{
+    const QString line = CompactionSummaryLine(QStringLiteral("/tmp/a\nb.mdb"), QStringLiteral("/tmp/%1 %2\r.mdb"),
+                                               result(10, 5, 1, 1), 0.5);
+    EXPECT_EQ(line.indexOf(QLatin1Char('\n')), -1);
+    EXPECT_EQ(line.indexOf(QLatin1Char('\r')), -1);
+    EXPECT_NE(line.indexOf(QStringLiteral("\"/tmp/a?b.mdb\"")), -1) << line.toStdString();
+    EXPECT_NE(line.indexOf(QStringLiteral("\"/tmp/%1 %2?.mdb\" 5 バイト")), -1) << line.toStdString();
+}
