@@ -1,0 +1,151 @@
+// A batch file run by a real POSIX shell hands the program exactly the
+// arguments its line stands for, and runs nothing else. A stand-in program
+// records the arguments it gets.
+#include "app/BatchFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <string>
+
+namespace {
+
+// Writes each argument followed by a NUL byte into the file "args" beside it.
+const char kRecorderScript[] = "#!/bin/sh\nprintf '%s\\0' \"$@\" > \"${0%/*}/args\"\n";
+
+struct ShellCase {
+    const char *name;
+    QString sourcePath;
+    QString sourcePassword;
+    QString targetPath;
+    QString targetPassword;
+};
+
+QList<ShellCase> shellCases()
+{
+    return {
+        {"blanks and colons", QStringLiteral("/data/My Files/a:b.mdb"), QStringLiteral("pass word"),
+         QStringLiteral("/data/My Files/a compact.mdb"), QStringLiteral(" lead:trail ")},
+        {"command separators", QStringLiteral("/d/a;b&c|d.mdb"), QStringLiteral("x; touch marker1 &"),
+         QStringLiteral("/d/%TEMP%^x.mdb"), QStringLiteral("a&&b||c>d<e")},
+        {"expansions", QStringLiteral("/d/$HOME/${PATH}.mdb"), QStringLiteral("$(touch marker2)"),
+         QStringLiteral("/d/`touch marker3`.mdb"), QStringLiteral("$1$@$*$$$")},
+        {"backslashes", QStringLiteral("C:\\data\\a.mdb"), QStringLiteral("\\"),
+         QStringLiteral("\\\\server\\share\\"), QStringLiteral("a\\$b\\`c\\\\d\\\\")},
+        {"japanese", QStringLiteral("/データ/売上 (2024).mdb"), QStringLiteral("パスワード"),
+         QStringLiteral("/データ/最適化後.mdb"), QStringLiteral("表ソ～")},
+        {"globs and tildes", QStringLiteral("~/*.mdb"), QStringLiteral("[a-z]?"), QStringLiteral("~root"),
+         QStringLiteral("!!")},
+    };
+}
+
+// Sets LC_CTYPE for one test and puts the old one back.
+class ScopedCharacterSet {
+public:
+    explicit ScopedCharacterSet(const char *locale) : FOld(std::setlocale(LC_CTYPE, nullptr))
+    {
+        FActive = std::setlocale(LC_CTYPE, locale) != nullptr;
+    }
+    ~ScopedCharacterSet() { std::setlocale(LC_CTYPE, FOld.c_str()); }
+    bool active() const { return FActive; }
+
+private:
+    std::string FOld;
+    bool FActive = false;
+};
+
+std::string shown(const QStringList &arguments)
+{
+    return ("[" + arguments.join(QStringLiteral("] [")) + "]").toStdString();
+}
+
+class BatchShell : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(FDir.isValid());
+        // The program's own folder has blanks and shell specials in its name too.
+        FProgramDir = FDir.filePath(QStringLiteral("bin $x `y` \\z"));
+        ASSERT_TRUE(QDir().mkpath(FProgramDir));
+        FProgram = FProgramDir + QStringLiteral("/recorder");
+        QFile script(FProgram);
+        ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+        script.write(kRecorderScript);
+        script.close();
+        ASSERT_TRUE(script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    }
+
+    // Runs `shell` on the batch file from inside the temporary folder, so a
+    // stray command would leave its marker there.
+    // The arguments the program got, each in brackets, so a failure reads well.
+    std::string run(const QString &shell, const QStringList &shellArgs)
+    {
+        QFile::remove(FProgramDir + QStringLiteral("/args"));
+        QProcess process;
+        process.setWorkingDirectory(FDir.path());
+        process.start(shell, shellArgs);
+        EXPECT_TRUE(process.waitForFinished(10000)) << qPrintable(shell);
+        EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().constData();
+        QFile args(FProgramDir + QStringLiteral("/args"));
+        if (!args.open(QIODevice::ReadOnly))
+            return "<program did not run>";
+        QStringList list = QString::fromUtf8(args.readAll()).split(QChar(0));
+        list.removeLast();  // after the last NUL
+        return shown(list);
+    }
+
+    QStringList markers() const
+    {
+        return QDir(FDir.path()).entryList({QStringLiteral("marker*")}, QDir::Files);
+    }
+
+    QTemporaryDir FDir;
+    QString FProgramDir;
+    QString FProgram;
+};
+
+}  // namespace
+
+TEST_F(BatchShell, ShellHandsOverExactlyTheWrittenArguments)
+{
+    ScopedCharacterSet utf8("C.UTF-8");
+    ASSERT_TRUE(utf8.active());
+    const QString batchFile = FDir.filePath(QStringLiteral("job.bat"));
+    const QString bash = QStandardPaths::findExecutable(QStringLiteral("bash"));
+    for (const ShellCase &c : shellCases()) {
+        const TProjectFile job = MakeProjectFile(c.sourcePath, c.sourcePassword, c.targetPath,
+                                                 c.targetPassword, 4, true, false);
+        ProjectFileToBat(job, batchFile, FProgram);
+        const std::string expected =
+            shown({QStringLiteral("-sf:") + c.sourcePath, QStringLiteral("-sp:") + c.sourcePassword,
+                   QStringLiteral("-tf:") + c.targetPath, QStringLiteral("-tp:") + c.targetPassword,
+                   QStringLiteral("-et:4"), QStringLiteral("-oe"), QStringLiteral("-as")});
+        EXPECT_EQ(run(QStringLiteral("/bin/sh"), {batchFile}), expected) << c.name << " (sh job.bat)";
+        EXPECT_EQ(run(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), QStringLiteral("./job.bat")}),
+                  expected)
+            << c.name << " (./job.bat)";
+        if (!bash.isEmpty()) {
+            EXPECT_EQ(run(bash, {batchFile}), expected) << c.name << " (bash job.bat)";
+        }
+        EXPECT_EQ(shown(markers()), "[]") << c.name;
+    }
+}
+
+// The line loses a double quote on the way back, as the program's own
+// command-line cutting does: the shell agrees with it.
+TEST_F(BatchShell, DoubleQuoteInPasswordIsLostTheSameWay)
+{
+    const QString batchFile = FDir.filePath(QStringLiteral("job.bat"));
+    const TProjectFile job = MakeProjectFile(QStringLiteral("/a.mdb"), QStringLiteral("say \"hi\"\\"),
+                                             QString(), QStringLiteral("\"\""), 5, false, false);
+    ProjectFileToBat(job, batchFile, FProgram);
+    EXPECT_EQ(run(QStringLiteral("/bin/sh"), {batchFile}),
+              shown({QStringLiteral("-sf:/a.mdb"), QStringLiteral("-sp:say hi\\"), QStringLiteral("-tf:"),
+                     QStringLiteral("-tp:"), QStringLiteral("-et:5"), QStringLiteral("-as")}));
+}
