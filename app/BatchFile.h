@@ -11,12 +11,14 @@
 #include <functional>
 
 // One blank and the quoted token "-name:value". Quoting wraps the token in
-// double quotes and doubles each double quote in it; the line must also
-// survive a POSIX shell (on Linux `sh job.bat` or `./job.bat` runs it), so a
-// backslash goes before "$" and "`", and a backslash is doubled where the
+// double quotes and doubles each double quote in it. The line must also
+// survive a POSIX shell (on Linux `sh job.bat` or `./job.bat` runs it):
+// a backslash goes before "$" and "`"; a backslash is doubled where the
 // shell would otherwise take it as an escape (before "\", "\"", "$", "`", a
-// line break, or the closing quote). Every other character, "%", "^", "&"
-// and ";" included, is written as it is.
+// line break, or the closing quote); and in code pages like CP932, whose
+// characters may end in the byte of "\" or "`", such characters stand
+// between single quotes. Every other character, "%", "^", "&" and ";"
+// included, is written as it is.
 QString FormatSwitch(const QString &name, const QString &value);
 
 // The whole line: the quoted executable, then -sf, -sp (only with a source

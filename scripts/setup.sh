@@ -10,6 +10,7 @@ packages=(
   fonts-ipafont-gothic xdg-utils
   librsvg2-bin
   mdbtools
+  locales
   clang libclang-rt-14-dev
   xvfb xauth
 )

@@ -178,7 +178,8 @@ TEST(BatchFileWrite, UsesTheLocaleCharacterSetWithQuestionMarks)
         ScopedCharacterSet ascii("C");
         ASSERT_TRUE(ascii.active());
         ProjectFileToBat(job, name, QStringLiteral("/t"));
-        EXPECT_EQ(readAll(name), QByteArray("\"/t\" \"-sf:/???" "/??.mdb\" \"-sp:?\" \"-tf:/t.mdb\" \"-et:5\" -as"));
+        EXPECT_EQ(readAll(name),
+                  QByteArray("\"/t\" \"-sf:/???" "/??.mdb\" \"-sp:?\" \"-tf:/t.mdb\" \"-et:5\" -as"));
     }
 }
 

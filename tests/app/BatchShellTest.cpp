@@ -2,6 +2,7 @@
 // arguments its line stands for, and runs nothing else. A stand-in program
 // records the arguments it gets.
 #include "app/BatchFile.h"
+#include "platform/AnsiCodePage.h"
 
 #include <QDir>
 #include <QFile>
@@ -82,20 +83,22 @@ protected:
     }
 
     // Runs `shell` on the batch file from inside the temporary folder, so a
-    // stray command would leave its marker there.
-    // The arguments the program got, each in brackets, so a failure reads well.
-    std::string run(const QString &shell, const QStringList &shellArgs)
+    // stray command would leave its marker there. Answers the arguments the
+    // program got, decoded from `codePage`, each in brackets.
+    std::string run(const QString &shell, const QStringList &shellArgs, const QByteArray &codePage = "UTF-8",
+                    const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
     {
         QFile::remove(FProgramDir + QStringLiteral("/args"));
         QProcess process;
         process.setWorkingDirectory(FDir.path());
+        process.setProcessEnvironment(environment);
         process.start(shell, shellArgs);
         EXPECT_TRUE(process.waitForFinished(10000)) << qPrintable(shell);
         EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().constData();
         QFile args(FProgramDir + QStringLiteral("/args"));
         if (!args.open(QIODevice::ReadOnly))
             return "<program did not run>";
-        QStringList list = QString::fromUtf8(args.readAll()).split(QChar(0));
+        QStringList list = AnsiToUnicode(args.readAll(), codePage).split(QChar(0));
         list.removeLast();  // after the last NUL
         return shown(list);
     }
@@ -148,4 +151,63 @@ TEST_F(BatchShell, DoubleQuoteInPasswordIsLostTheSameWay)
     EXPECT_EQ(run(QStringLiteral("/bin/sh"), {batchFile}),
               shown({QStringLiteral("-sf:/a.mdb"), QStringLiteral("-sp:say hi\\"), QStringLiteral("-tf:"),
                      QStringLiteral("-tp:"), QStringLiteral("-et:5"), QStringLiteral("-as")}));
+}
+
+// glibc ships no Shift_JIS locale; one is made for this run when the locale
+// sources are installed.
+class BatchShellShiftJis : public BatchShell {
+protected:
+    static void SetUpTestSuite()
+    {
+        FLocales = new QTemporaryDir;
+        QProcess localedef;
+        localedef.start(QStringLiteral("localedef"),
+                        {QStringLiteral("-f"), QStringLiteral("SHIFT_JIS"), QStringLiteral("-i"),
+                         QStringLiteral("ja_JP"), FLocales->filePath(QStringLiteral("ja_JP.SJIS"))});
+        localedef.waitForFinished(60000);  // warns that the character set is not ASCII-safe
+        qputenv("LOCPATH", QFile::encodeName(FLocales->path()));
+    }
+    static void TearDownTestSuite()
+    {
+        qunsetenv("LOCPATH");
+        delete FLocales;
+        FLocales = nullptr;
+    }
+
+    static QTemporaryDir *FLocales;
+};
+
+QTemporaryDir *BatchShellShiftJis::FLocales = nullptr;
+
+// In CP932 "表" ends in the byte of "\", "～" in that of "`": a shell that
+// reads bytes must not see them as such.
+TEST_F(BatchShellShiftJis, SecondBytesLikeShellCharactersStayInert)
+{
+    ScopedCharacterSet shiftJis("ja_JP.SJIS");
+    if (!shiftJis.active())
+        GTEST_SKIP() << "no Shift_JIS locale (localedef or the ja_JP locale source is missing)";
+    ASSERT_EQ(AnsiCodePageName(), QByteArray("CP932"));
+    EXPECT_EQ(FormatSwitch(QStringLiteral("sp"), QStringLiteral("表～a\\ソ$")),
+              QStringLiteral(" \"-sp:\"'表～'\"a\\\\\"'ソ'\"\\$\""));
+
+    const QString batchFile = FDir.filePath(QStringLiteral("job.bat"));
+    const TProjectFile job =
+        MakeProjectFile(QStringLiteral("/データ/表計算ソフト\\"), QStringLiteral("～touch marker4～"),
+                        QStringLiteral("/十\"能\"/"), QStringLiteral("`ソ`$表"), 5, false, false);
+    ProjectFileToBat(job, batchFile, FProgram);
+    const std::string expected =
+        shown({QStringLiteral("-sf:/データ/表計算ソフト\\"), QStringLiteral("-sp:～touch marker4～"),
+               QStringLiteral("-tf:/十能/"), QStringLiteral("-tp:`ソ`$表"), QStringLiteral("-et:5"),
+               QStringLiteral("-as")});
+    EXPECT_EQ(run(QStringLiteral("/bin/sh"), {batchFile}, "CP932"), expected) << "sh job.bat";
+    EXPECT_EQ(run(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), QStringLiteral("./job.bat")}, "CP932"),
+              expected)
+        << "./job.bat";
+    const QString bash = QStandardPaths::findExecutable(QStringLiteral("bash"));
+    if (!bash.isEmpty()) {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("ja_JP.SJIS"));
+        EXPECT_EQ(run(bash, {batchFile}, "CP932", environment), expected) << "bash in a Shift_JIS locale";
+    }
+    EXPECT_EQ(shown(markers()), "[]");
 }
