@@ -1,4 +1,5 @@
 // The batch line and how its file is written.
+#include "BatchTestSupport.h"
 #include "app/BatchFile.h"
 #include "platform/Exceptions.h"
 #include "platform/ExecutablePath.h"
@@ -13,11 +14,11 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <clocale>
-#include <string>
 #include <sys/stat.h>
 
 namespace {
+
+using batchtest::ScopedCharacterSet;
 
 const QString kPartExecutable = QStringLiteral("C:\\Apps\\Tessivar.exe");
 
@@ -49,21 +50,6 @@ unsigned modeOf(const QString &path)
         return ~0u;
     return st.st_mode & 07777;
 }
-
-// Sets LC_CTYPE for one test and puts the old one back.
-class ScopedCharacterSet {
-public:
-    explicit ScopedCharacterSet(const char *locale) : FOld(std::setlocale(LC_CTYPE, nullptr))
-    {
-        FActive = std::setlocale(LC_CTYPE, locale) != nullptr;
-    }
-    ~ScopedCharacterSet() { std::setlocale(LC_CTYPE, FOld.c_str()); }
-    bool active() const { return FActive; }
-
-private:
-    std::string FOld;
-    bool FActive = false;
-};
 
 class ScopedUmask {
 public:

@@ -1,6 +1,7 @@
 // A batch file run by a real POSIX shell hands the program exactly the
 // arguments its line stands for, and runs nothing else. A stand-in program
 // records the arguments it gets.
+#include "BatchTestSupport.h"
 #include "app/BatchFile.h"
 #include "platform/AnsiCodePage.h"
 
@@ -12,54 +13,16 @@
 
 #include <gtest/gtest.h>
 
-#include <clocale>
 #include <string>
 
 namespace {
 
+using batchtest::ScopedCharacterSet;
+using batchtest::shellCases;
+using batchtest::ShellCase;
+
 // Writes each argument followed by a NUL byte into the file "args" beside it.
 const char kRecorderScript[] = "#!/bin/sh\nprintf '%s\\0' \"$@\" > \"${0%/*}/args\"\n";
-
-struct ShellCase {
-    const char *name;
-    QString sourcePath;
-    QString sourcePassword;
-    QString targetPath;
-    QString targetPassword;
-};
-
-QList<ShellCase> shellCases()
-{
-    return {
-        {"blanks and colons", QStringLiteral("/data/My Files/a:b.mdb"), QStringLiteral("pass word"),
-         QStringLiteral("/data/My Files/a compact.mdb"), QStringLiteral(" lead:trail ")},
-        {"command separators", QStringLiteral("/d/a;b&c|d.mdb"), QStringLiteral("x; touch marker1 &"),
-         QStringLiteral("/d/%TEMP%^x.mdb"), QStringLiteral("a&&b||c>d<e")},
-        {"expansions", QStringLiteral("/d/$HOME/${PATH}.mdb"), QStringLiteral("$(touch marker2)"),
-         QStringLiteral("/d/`touch marker3`.mdb"), QStringLiteral("$1$@$*$$$")},
-        {"backslashes", QStringLiteral("C:\\data\\a.mdb"), QStringLiteral("\\"),
-         QStringLiteral("\\\\server\\share\\"), QStringLiteral("a\\$b\\`c\\\\d\\\\")},
-        {"japanese", QStringLiteral("/データ/売上 (2024).mdb"), QStringLiteral("パスワード"),
-         QStringLiteral("/データ/最適化後.mdb"), QStringLiteral("表ソ～")},
-        {"globs and tildes", QStringLiteral("~/*.mdb"), QStringLiteral("[a-z]?"), QStringLiteral("~root"),
-         QStringLiteral("!!")},
-    };
-}
-
-// Sets LC_CTYPE for one test and puts the old one back.
-class ScopedCharacterSet {
-public:
-    explicit ScopedCharacterSet(const char *locale) : FOld(std::setlocale(LC_CTYPE, nullptr))
-    {
-        FActive = std::setlocale(LC_CTYPE, locale) != nullptr;
-    }
-    ~ScopedCharacterSet() { std::setlocale(LC_CTYPE, FOld.c_str()); }
-    bool active() const { return FActive; }
-
-private:
-    std::string FOld;
-    bool FActive = false;
-};
 
 std::string shown(const QStringList &arguments)
 {
