@@ -1,9 +1,9 @@
 // The batch line and how its file is written.
-#include "BatchTestSupport.h"
 #include "app/BatchFile.h"
 #include "platform/Exceptions.h"
 #include "platform/ExecutablePath.h"
 #include "platform/FileSystem.h"
+#include "support/ScopedCharacterSet.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -17,8 +17,6 @@
 #include <sys/stat.h>
 
 namespace {
-
-using batchtest::ScopedCharacterSet;
 
 const QString kPartExecutable = QStringLiteral("C:\\Apps\\Tessivar.exe");
 
