@@ -1,0 +1,475 @@
+#include "jet/Checker.h"
+
+#include "jet/Error.h"
+#include "jet/IndexPage.h"
+#include "jet/UsageMap.h"
+
+#include <algorithm>
+#include <map>
+#include <set>
+#include <unordered_map>
+
+namespace jet {
+
+namespace {
+
+// §check.notes: Access lets the stored row count of these drift.
+bool rowCountMayDrift(const std::string &table)
+{
+    return table == "MSysACEs" || table == "MSysQueries" || table == "MSysObjects" || table == "MSysAccessStorage";
+}
+
+bool allZero(ByteSpan bytes)
+{
+    return std::all_of(bytes.begin(), bytes.end(), [](std::uint8_t b) { return b == 0; });
+}
+
+struct LiveRowInfo {
+    RowId position;
+    std::uint64_t nullKeys = 0;  // bit i: every key column of real index i is null
+};
+
+class Checker {
+public:
+    Checker(const Database &db, const std::function<void(int)> &progress)
+        : db_(db), file_(db.file()), progress_(progress), owner_(file_.pageCount(), kNoOwner)
+    {
+    }
+
+    CheckReport run()
+    {
+        ownerNames_.push_back("データベースの見出し");
+        owner_[0] = 0;
+        mapHolder_ = ownerId("使用マップ");
+        owner_[1] = mapHolder_;
+        if (file_.hasPartialLastPage())
+            problem("", file_.pageCount(), std::nullopt,
+                    "ファイルの最後のページが途中で切れています（" + std::to_string(file_.fileSize()) + " バイト）。");
+        const auto &tables = db_.catalog().tables;
+        for (std::size_t i = 0; i < tables.size(); ++i) {
+            checkTable(tables[i]);
+            if (progress_)
+                progress_(static_cast<int>(90 * (i + 1) / tables.size()));
+        }
+        guarded("", [&] { checkPageAccounting(); });
+        if (progress_)
+            progress_(100);
+        return std::move(report_);
+    }
+
+private:
+    static constexpr std::uint32_t kNoOwner = 0xFFFFFFFF;
+
+    void add(Finding::Severity severity, const std::string &table, std::optional<PageNumber> page,
+             std::optional<std::size_t> offset, const std::string &message)
+    {
+        report_.findings.push_back({severity, table, page, offset, message});
+    }
+    void problem(const std::string &table, std::optional<PageNumber> page, std::optional<std::size_t> offset,
+                 const std::string &message)
+    {
+        add(Finding::Severity::Problem, table, page, offset, message);
+    }
+    void note(const std::string &table, std::optional<PageNumber> page, const std::string &message)
+    {
+        add(Finding::Severity::Note, table, page, std::nullopt, message);
+    }
+
+    // Runs `step`; damage it throws becomes a problem and the check goes on.
+    template <typename Step>
+    bool guarded(const std::string &table, Step step)
+    {
+        try {
+            step();
+            return true;
+        } catch (const Error &error) {
+            add(error.kind() == ErrorKind::Unsupported ? Finding::Severity::Unsupported : Finding::Severity::Problem,
+                table, std::nullopt, std::nullopt, error.what());
+            return false;
+        }
+    }
+
+    std::uint32_t ownerId(const std::string &name)
+    {
+        ownerNames_.push_back(name);
+        return static_cast<std::uint32_t>(ownerNames_.size() - 1);
+    }
+
+    // §check.pages: every page has exactly one owner.
+    void claim(PageNumber page, std::uint32_t owner, const std::string &table)
+    {
+        if (page >= owner_.size())
+            return;
+        if (owner_[page] == kNoOwner || owner_[page] == owner) {
+            owner_[page] = owner;
+            return;
+        }
+        problem(table, page, std::nullopt,
+                "ページが " + ownerNames_[owner_[page]] + " と " + ownerNames_[owner] + " の両方に使われています。");
+    }
+
+    // A null reference means "no map" (seen for free-space maps of tables that never had one).
+    UsageMap readMap(RowId location, const std::string &what, std::uint32_t owner, const std::string &table)
+    {
+        if (location.isNull())
+            return {};
+        UsageMap map = readUsageMap(file_, location, what);
+        claim(location.page, mapHolder_, table);
+        if (map.bitsPastEnd > 0)
+            problem(table, location.page, std::nullopt,
+                    what + "（" + location.describe() + "）に、ファイルの終わりを越えるページが " +
+                        std::to_string(map.bitsPastEnd) + " ページ登録されています。");
+        for (PageNumber page : map.bitmapPages)
+            if (page != 0)
+                claim(page, mapHolder_, table);
+        for (PageNumber page : map.pages)
+            claim(page, owner, table);
+        return map;
+    }
+
+    void checkTable(const TableEntry &entry)
+    {
+        if (entry.kind == TableKind::Linked)
+            return;
+        ++report_.tables;
+        TableDef def;
+        if (!guarded(entry.name, [&] { def = db_.tableDef(entry); }))
+            return;
+        const std::uint32_t definition = ownerId("テーブル '" + entry.name + "' の定義");
+        for (PageNumber page : def.pages)
+            claim(page, definition, entry.name);
+        if (def.definitionLength > def.bytes.size() || def.offsets.end > def.definitionLength)
+            problem(entry.name, def.firstPage, def.offsets.end,
+                    "定義の長さ " + std::to_string(def.definitionLength) + " が内容（" +
+                        std::to_string(def.offsets.end) + " バイト）と合いません。");
+        if (entry.kind == TableKind::LinkedOdbc)
+            return;
+        TableCheck(*this, entry.name, def).run();
+    }
+
+    class TableCheck {
+    public:
+        TableCheck(Checker &checker, const std::string &name, const TableDef &def)
+            : c_(checker), name_(name), def_(def)
+        {
+        }
+
+        void run()
+        {
+            const std::uint32_t data = c_.ownerId("テーブル '" + name_ + "' のデータ");
+            UsageMap owned;
+            if (!c_.guarded(name_, [&] {
+                    owned = c_.readMap(def_.ownedPages, "テーブル '" + name_ + "' のデータページの使用マップ", data, name_);
+                }))
+                return;
+            c_.guarded(name_, [&] { checkFreeMap(owned); });
+            c_.guarded(name_, [&] { claimLongValuePages(); });
+            scanRows();
+            c_.report_.rows += rows_.size();
+            checkRowCount();
+            for (const RealIndexDef &index : def_.realIndexes)
+                c_.guarded(name_, [&] { checkIndex(index); });
+        }
+
+    private:
+        void checkFreeMap(const UsageMap &owned)
+        {
+            if (def_.freePages.isNull())
+                return;
+            const UsageMap free = readUsageMap(c_.file_, def_.freePages, "テーブル '" + name_ + "' の空きページの使用マップ");
+            c_.claim(def_.freePages.page, c_.mapHolder_, name_);
+            for (PageNumber page : free.pages)
+                if (!owned.contains(page))
+                    c_.problem(name_, page, std::nullopt, "空き領域のあるページとして登録されていますが、テーブルのページではありません。");
+        }
+
+        void claimLongValuePages()
+        {
+            for (const LongValueMaps &maps : def_.longValueMaps) {
+                const ColumnDef *column = def_.columnByNumber(maps.columnNumber);
+                const std::string label = "列 " + (column ? "'" + column->name + "'" : std::to_string(maps.columnNumber));
+                const std::uint32_t owner = c_.ownerId("テーブル '" + name_ + "' の" + label + " の長い値");
+                const UsageMap map = c_.readMap(maps.ownedPages, "テーブル '" + name_ + "' の" + label + " の長い値の使用マップ",
+                                                owner, name_);
+                for (PageNumber page : map.pages) {
+                    PageHandle handle = c_.file_.page(page);
+                    if (handle->bytes[0] != static_cast<std::uint8_t>(PageType::Data) ||
+                        loadLE32(handle->bytes.data() + 4) != kLongValueOwner)
+                        c_.problem(name_, page, std::nullopt, label + " の長い値のページとして登録されていますが、LVAL ページではありません。");
+                }
+                c_.readMap(maps.freePages, "テーブル '" + name_ + "' の" + label + " の長い値の空きページの使用マップ", owner,
+                           name_);
+                longValuePages_[maps.columnNumber] = map;
+            }
+        }
+
+        void scanRows()
+        {
+            RowDecoder decoder(c_.file_, def_);
+            TableScan scan(c_.file_, def_, name_);
+            std::vector<Value> values;
+            const ColumnDef *autoNumber = def_.autoNumberColumn();
+            const bool scanned = c_.guarded(name_, [&] {
+                while (scan.next()) {
+                    const std::string where = scan.where();
+                    LiveRowInfo info{scan.row().position, 0};
+                    if (c_.guarded(name_, [&] {
+                            decoder.split(scan.row().bytes, where);
+                            decoder.values(values, where);
+                            checkLongValueRows(decoder, where);
+                        })) {
+                        info.nullKeys = nullKeyMask(values);
+                        if (autoNumber && !values[autoNumber->position].isNull())
+                            maxAutoNumber_ = std::max(maxAutoNumber_, values[autoNumber->position].integer);
+                    }
+                    rows_.push_back(info);
+                }
+            });
+            for (const SkippedPage &skipped : scan.skippedPages())
+                c_.problem(name_, skipped.page, std::nullopt, "データページの使用マップにありますが、" + skipped.reason + "。");
+            if (scanned && autoNumber && maxAutoNumber_ > static_cast<std::int64_t>(def_.autoNumber))
+                c_.problem(name_, def_.firstPage, def_.offsets.autoNumber,
+                           "オートナンバーの最終値 " + std::to_string(def_.autoNumber) + " が列 '" + autoNumber->name +
+                               "' の最大値 " + std::to_string(maxAutoNumber_) + " より小さくなっています。");
+            std::sort(rows_.begin(), rows_.end(),
+                      [](const LiveRowInfo &a, const LiveRowInfo &b) { return a.position < b.position; });
+        }
+
+        void checkLongValueRows(const RowDecoder &decoder, const std::string &where)
+        {
+            for (const LongValueField &field : decoder.longValueFields(where)) {
+                const auto map = longValuePages_.find(field.column->number);
+                visitLongValueRows(c_.file_, field.header, where, [&](RowId row, ByteSpan) {
+                    if (map != longValuePages_.end() && !map->second.contains(row.page))
+                        c_.problem(name_, row.page, std::nullopt,
+                                   where + " 列 '" + field.column->name + "' の長い値の行 " + row.describe() +
+                                       " が列の使用マップにないページにあります。");
+                });
+            }
+        }
+
+        std::uint64_t nullKeyMask(const std::vector<Value> &values) const
+        {
+            std::uint64_t mask = 0;
+            for (std::size_t i = 0; i < def_.realIndexes.size() && i < 64; ++i) {
+                bool allNull = true;
+                for (const IndexKeyColumn &key : def_.realIndexes[i].columns) {
+                    const ColumnDef *column = def_.columnByNumber(key.columnNumber);
+                    if (column && !values[column->position].isNull())
+                        allNull = false;
+                }
+                if (allNull)
+                    mask |= std::uint64_t{1} << i;
+            }
+            return mask;
+        }
+
+        void checkRowCount()
+        {
+            if (def_.rowCount == rows_.size())
+                return;
+            const std::string message = "定義の行数 " + std::to_string(def_.rowCount) + " と実際の行数 " +
+                                        std::to_string(rows_.size()) + " が違います。";
+            if (rowCountMayDrift(name_))
+                c_.note(name_, def_.firstPage, message);
+            else
+                c_.problem(name_, def_.firstPage, def_.offsets.rowCount, message);
+        }
+
+        const LiveRowInfo *findRow(RowId position) const
+        {
+            auto it = std::lower_bound(rows_.begin(), rows_.end(), position,
+                                       [](const LiveRowInfo &a, RowId b) { return a.position < b; });
+            return it != rows_.end() && it->position == position ? &*it : nullptr;
+        }
+
+        void checkIndex(const RealIndexDef &index)
+        {
+            const std::string label = "索引 " + std::to_string(index.number);
+            const std::string where = "テーブル '" + name_ + "' の" + label;
+            const std::uint32_t owner = c_.ownerId(where);
+            const UsageMap map = c_.readMap(index.usageMap, where + " の使用マップ", owner, name_);
+            std::map<RowId, unsigned> hits;
+            std::vector<std::uint8_t> previousKey;
+            RowId previousRow;
+            bool first = true;
+            std::uint64_t distinct = 0;
+            std::uint64_t disorder = 0, dangling = 0, duplicates = 0;
+            const IndexWalk walk = walkIndex(c_.file_, index, where, [&](const IndexEntry &entry) {
+                const bool sameKey = !first && entry.key == previousKey;
+                if (!first && (entry.key < previousKey || (sameKey && !(previousRow < entry.row))))
+                    if (disorder++ == 0)
+                        c_.problem(name_, entry.leafPage, std::nullopt, label + " の項目が順序どおりではありません（" +
+                                                                            entry.row.describe() + "）。");
+                const LiveRowInfo *row = findRow(entry.row);
+                if (!row) {
+                    if (dangling++ == 0)
+                        c_.problem(name_, entry.leafPage, std::nullopt,
+                                   label + " の項目が存在しない行 " + entry.row.describe() + " を指しています。");
+                } else if (sameKey && index.unique() && !(row->nullKeys >> index.number & 1)) {
+                    if (duplicates++ == 0)
+                        c_.problem(name_, entry.leafPage, std::nullopt,
+                                   label + " は一意ですが、" + entry.row.describe() + " のキーが重複しています。");
+                }
+                ++hits[entry.row];
+                if (!sameKey)
+                    ++distinct;
+                previousKey = entry.key;
+                previousRow = entry.row;
+                first = false;
+            });
+            c_.report_.indexEntries += walk.entries;
+            if (disorder > 1 || dangling > 1 || duplicates > 1)
+                c_.problem(name_, index.rootPage, std::nullopt,
+                           label + ": 順序違い " + std::to_string(disorder) + " 件、存在しない行 " + std::to_string(dangling) +
+                               " 件、一意違反 " + std::to_string(duplicates) + " 件。");
+            checkIndexPages(index, label, walk, map, owner);
+            checkIndexCoverage(index, label, hits);
+            if (distinct != index.uniqueCount)
+                c_.note(name_, def_.firstPage, label + " の異なるキーの数 " + std::to_string(index.uniqueCount) +
+                                                   " が実際（" + std::to_string(distinct) + "）と違います。");
+        }
+
+        void checkIndexPages(const RealIndexDef &index, const std::string &label, const IndexWalk &walk,
+                             const UsageMap &map, std::uint32_t owner)
+        {
+            std::vector<PageNumber> pages = walk.pages;
+            std::sort(pages.begin(), pages.end());
+            for (PageNumber page : pages) {
+                c_.claim(page, owner, name_);
+                if (!map.contains(page))
+                    c_.problem(name_, page, std::nullopt, label + " のページが索引の使用マップにありません。");
+                const PageHandle handle = c_.file_.page(page);
+                if (loadLE32(handle->bytes.data() + 4) != def_.firstPage)
+                    c_.problem(name_, page, 4, label + " のページの所有者が別のテーブル定義を指しています。");
+            }
+            for (PageNumber page : map.pages)
+                if (!std::binary_search(pages.begin(), pages.end(), page))
+                    c_.problem(name_, page, std::nullopt, label + " の使用マップにありますが、索引の木にないページです。");
+            (void)index;
+        }
+
+        void checkIndexCoverage(const RealIndexDef &index, const std::string &label,
+                                const std::map<RowId, unsigned> &hits)
+        {
+            std::uint64_t missing = 0, repeated = 0;
+            RowId firstMissing, firstRepeated;
+            for (const LiveRowInfo &row : rows_) {
+                const auto it = hits.find(row.position);
+                const unsigned count = it == hits.end() ? 0 : it->second;
+                const bool mayBeAbsent = index.ignoreNulls() && index.number < 64 && (row.nullKeys >> index.number & 1);
+                if (count == 0 && !mayBeAbsent && missing++ == 0)
+                    firstMissing = row.position;
+                if (count > 1 && repeated++ == 0)
+                    firstRepeated = row.position;
+            }
+            if (missing)
+                c_.problem(name_, firstMissing.page, std::nullopt,
+                           label + " に項目のない行が " + std::to_string(missing) + " 行あります（最初は " +
+                               firstMissing.describe() + "）。");
+            if (repeated)
+                c_.problem(name_, firstRepeated.page, std::nullopt,
+                           label + " に複数の項目がある行が " + std::to_string(repeated) + " 行あります（最初は " +
+                               firstRepeated.describe() + "）。");
+        }
+
+        Checker &c_;
+        const std::string &name_;
+        const TableDef &def_;
+        std::vector<LiveRowInfo> rows_;
+        std::unordered_map<std::uint16_t, UsageMap> longValuePages_;
+        std::int64_t maxAutoNumber_ = 0;
+    };
+
+    // §check.pages: owned pages must not be free; other pages must be.
+    void checkPageAccounting()
+    {
+        const UsageMap global = readGlobalUsageMap(file_);
+        std::vector<bool> isFree(file_.pageCount(), false);
+        for (PageNumber page : global.pages)
+            isFree[page] = true;
+        std::uint64_t blank = 0;
+        std::vector<PageNumber> unused;
+        for (PageNumber page = 0; page < file_.pageCount(); ++page) {
+            const bool owned = owner_[page] != kNoOwner;
+            if (owned && isFree[page]) {
+                problem("", page, std::nullopt, ownerNames_[owner_[page]] + " のページが空きページとして登録されています。");
+            } else if (!owned && !isFree[page]) {
+                const PageHandle handle = file_.page(page);
+                if (allZero(handle->bytes))
+                    ++blank;
+                else
+                    unused.push_back(page);
+            }
+        }
+        // §check.notes: Access leaves stale LVAL and type-9 pages behind without freeing them.
+        if (!unused.empty()) {
+            std::string list;
+            for (std::size_t i = 0; i < unused.size() && i < 10; ++i)
+                list += (i ? ", " : "") + std::to_string(unused[i]);
+            note("", unused.front(), "どこからも使われていないのに空きページとして登録されていないページが " +
+                                         std::to_string(unused.size()) + " ページあります（" + list +
+                                         (unused.size() > 10 ? ", …" : "") + "）。");
+        }
+        if (blank)
+            note("", std::nullopt, "空白のまま空きページとして登録されていないページが " + std::to_string(blank) + " ページあります。");
+    }
+
+    const Database &db_;
+    const PageFile &file_;
+    const std::function<void(int)> &progress_;
+    CheckReport report_;
+    std::vector<std::uint32_t> owner_;
+    std::vector<std::string> ownerNames_;
+    std::uint32_t mapHolder_ = 0;
+};
+
+const char *severityName(Finding::Severity severity)
+{
+    switch (severity) {
+    case Finding::Severity::Problem: return "problem";
+    case Finding::Severity::Note: return "note";
+    case Finding::Severity::Unsupported: return "unsupported";
+    }
+    return "problem";
+}
+
+}  // namespace
+
+std::string Finding::format() const
+{
+    std::string line = severityName(severity);
+    line += "\t" + (table.empty() ? std::string("-") : table);
+    line += "\t" + (page ? "page " + std::to_string(*page) : std::string("-"));
+    line += "\t" + (offset ? "offset " + std::to_string(*offset) : std::string("-"));
+    line += "\t" + message;
+    return line;
+}
+
+std::size_t CheckReport::count(Finding::Severity severity) const
+{
+    return static_cast<std::size_t>(std::count_if(findings.begin(), findings.end(),
+                                                  [&](const Finding &f) { return f.severity == severity; }));
+}
+
+CheckReport checkDatabase(const Database &db, const std::function<void(int)> &progress)
+{
+    return Checker(db, progress).run();
+}
+
+CheckReport checkFile(const std::string &path, const std::string &password)
+{
+    std::unique_ptr<Database> db;
+    try {
+        db = Database::open(path, password);
+    } catch (const Error &error) {
+        if (error.kind() != ErrorKind::Damaged)
+            throw;
+        CheckReport report;
+        report.findings.push_back({Finding::Severity::Problem, "", std::nullopt, std::nullopt, error.what()});
+        return report;
+    }
+    return checkDatabase(*db);
+}
+
+}  // namespace jet

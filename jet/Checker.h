@@ -1,0 +1,47 @@
+// The consistency check: walks every structure the reader knows and verifies
+// it against itself (docs/jet-format-notes.md §check). Problems are damage;
+// notes are oddities Access itself leaves behind; unsupported marks what this
+// engine cannot judge.
+#pragma once
+
+#include "jet/Database.h"
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace jet {
+
+struct Finding {
+    enum class Severity : std::uint8_t { Problem, Note, Unsupported };
+    Severity severity = Severity::Problem;
+    std::string table;                   // empty for file-level findings
+    std::optional<PageNumber> page;
+    std::optional<std::size_t> offset;   // byte offset on that page (or row number, see message)
+    std::string message;
+
+    // One tab-separated line: severity, table, page, offset, message.
+    std::string format() const;
+};
+
+struct CheckReport {
+    std::vector<Finding> findings;
+    std::uint64_t tables = 0;
+    std::uint64_t rows = 0;
+    std::uint64_t indexEntries = 0;
+
+    std::size_t count(Finding::Severity severity) const;
+    bool clean() const { return count(Finding::Severity::Problem) == 0; }
+};
+
+// Checks an opened database. Never throws for damage it finds; reports it.
+// `progress` (may be empty) gets 0..100.
+CheckReport checkDatabase(const Database &db, const std::function<void(int)> &progress = {});
+
+// Opens and checks `path`; a database whose catalog cannot be read gives a
+// report with that problem. Throws jet::Error for files that are not Jet
+// databases, wrong passwords and I/O errors.
+CheckReport checkFile(const std::string &path, const std::string &password);
+
+}  // namespace jet

@@ -1,0 +1,76 @@
+#include "jet/PageSource.h"
+
+#include "jet/Error.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace jet {
+
+namespace {
+
+std::string systemMessage(int error) { return std::strerror(error); }
+
+class FilePageSource : public PageSource {
+public:
+    explicit FilePageSource(std::string path) : path_(std::move(path))
+    {
+        fd_ = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd_ < 0)
+            throw Error(ErrorKind::Io, "ファイル '" + path_ + "' を開けません。" + systemMessage(errno));
+        struct stat st {};
+        if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
+            const int error = errno;
+            ::close(fd_);
+            throw Error(ErrorKind::Io, "ファイル '" + path_ + "' を開けません。" +
+                                           (S_ISREG(st.st_mode) ? systemMessage(error) : "通常のファイルではありません。"));
+        }
+        size_ = static_cast<std::uint64_t>(st.st_size);
+    }
+    ~FilePageSource() override { ::close(fd_); }
+    FilePageSource(const FilePageSource &) = delete;
+    FilePageSource &operator=(const FilePageSource &) = delete;
+
+    std::uint64_t size() const override { return size_; }
+    const std::string &name() const override { return path_; }
+
+    void read(std::uint64_t offset, MutableByteSpan out) const override
+    {
+        std::size_t done = 0;
+        while (done < out.size()) {
+            const ssize_t got = ::pread(fd_, out.data() + done, out.size() - done, static_cast<off_t>(offset + done));
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got <= 0)
+                throw Error(ErrorKind::Io, "ファイル '" + path_ + "' を読み込めません。" +
+                                               (got < 0 ? systemMessage(errno) : "ファイルが途中で終わっています。"));
+            done += static_cast<std::size_t>(got);
+        }
+    }
+
+private:
+    std::string path_;
+    int fd_ = -1;
+    std::uint64_t size_ = 0;
+};
+
+}  // namespace
+
+std::unique_ptr<PageSource> openFilePageSource(const std::string &path)
+{
+    return std::make_unique<FilePageSource>(path);
+}
+
+void MemoryPageSource::read(std::uint64_t offset, MutableByteSpan out) const
+{
+    if (offset > bytes_.size() || out.size() > bytes_.size() - offset)
+        throw Error(ErrorKind::Io, "ファイル '" + name_ + "' を読み込めません。ファイルが途中で終わっています。");
+    if (out.empty())
+        return;
+    std::memcpy(out.data(), bytes_.data() + offset, out.size());
+}
+
+}  // namespace jet

@@ -1,0 +1,57 @@
+// Decoded column values (docs/jet-format-notes.md §types).
+#pragma once
+
+#include "jet/Column.h"
+#include "jet/LongValue.h"
+#include "jet/Row.h"
+
+#include <string>
+#include <vector>
+
+namespace jet {
+
+struct Value {
+    enum class Kind : std::uint8_t {
+        Null,
+        Boolean,   // boolean
+        Integer,   // integer: Byte, Integer, Long, BigInt, Complex
+        Currency,  // integer: value × 10,000
+        Float,     // real: Single (widened), Double
+        DateTime,  // real: days since 1899-12-30 as stored
+        Text,      // text: UTF-8 (Text, Memo)
+        Binary,    // bytes: Binary, OLE, unknown types
+        Guid,      // bytes: 16 bytes as stored
+        Decimal,   // text: exact decimal digits, e.g. "-12.340"
+    };
+    Kind kind = Kind::Null;
+    bool boolean = false;
+    std::int64_t integer = 0;
+    double real = 0.0;
+    std::string text;
+    std::vector<std::uint8_t> bytes;
+
+    bool isNull() const { return kind == Kind::Null; }
+};
+
+struct ValueContext {
+    const PageFile *file = nullptr;
+    std::uint16_t codePage = 1252;  // Jet 3 text
+    JetVersion version = JetVersion::Jet4;
+};
+
+// Decodes one column of a split row; long values are read through the file.
+// Throws jet::Error(Damaged) naming `where` for values that cannot be read.
+Value decodeValue(const ValueContext &context, const ColumnDef &column, const ColumnSlice &slice,
+                  const std::string &where);
+
+// Text of a stored Text/Memo value in the file's format.
+std::string decodeText(const ValueContext &context, ByteSpan bytes);
+
+// GUID bytes as "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}".
+std::string formatGuid(ByteSpan bytes);
+
+// A Date/Time value as "YYYY-MM-DD HH:MM:SS" by Jet's rule (the fraction is the
+// time of day whatever the sign of the day).
+std::string formatDateTime(double days);
+
+}  // namespace jet
