@@ -110,15 +110,3 @@ void ProjectFileToBat(const TProjectFile &job, const QString &fileName,
     WriteFileAtomically(fileName, UnicodeToAnsi(ProjectFileToCommandLine(job, executableFileName)),
                         kNewBatchFileMode);
 }
-
-void CreateBatFile(const TBatchWindow &window, const QString &fileName)
-{
-    ProjectFileToBat(window.ControlsToProjectFile(), fileName);
-}
-
-void ActionFileCreateBatAccept(const TBatchWindow &window, const QString &fileName)
-{
-    if (!window.ValidateInput())
-        return;
-    CreateBatFile(window, fileName);
-}

@@ -8,7 +8,6 @@
 
 #include <QString>
 
-#include <functional>
 
 // One blank and the quoted token "-name:value". Quoting wraps the token in
 // double quotes and doubles each double quote in it. The line must also
@@ -36,20 +35,3 @@ QString ProjectFileToCommandLine(const TProjectFile &job,
 // written. Throws EFCreateError when the file cannot be written.
 void ProjectFileToBat(const TProjectFile &job, const QString &fileName,
                       const QString &executableFileName = ExecutableFileName());
-
-// What the Create-batch command needs from the main window.
-struct TBatchWindow {
-    // Checks the window's input; shows its own warning and answers false when
-    // the job cannot run.
-    std::function<bool()> ValidateInput;
-    // The job as the window shows it.
-    std::function<TProjectFile()> ControlsToProjectFile;
-};
-
-// Writes the job the window shows into `fileName`.
-void CreateBatFile(const TBatchWindow &window, const QString &fileName);
-
-// The Create-batch command after the user accepted `fileName` in its dialog:
-// nothing is written unless the window's input passes its check. A write
-// error is not caught here; it belongs to the application-wide handler.
-void ActionFileCreateBatAccept(const TBatchWindow &window, const QString &fileName);

@@ -75,6 +75,8 @@ public:
     void ActionFileSaveAsBeforeExecute(QObject *sender);
     void ActionFileSaveAsAccept(QObject *sender);
     void ActionFileCreateBatAccept(QObject *sender);
+    // Writes the job the window shows into a batch file of that name.
+    void CreateBatFile(const QString &fileName);
 
     // The unattended start: applies the process arguments, runs the
     // compaction when they ask for it.

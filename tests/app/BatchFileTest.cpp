@@ -207,33 +207,3 @@ TEST(BatchFileWrite, MissingFolderRaisesCreateErrorWithFullPath)
     }
     EXPECT_FALSE(QFileInfo::exists(dir.filePath(QStringLiteral("no such folder"))));
 }
-
-TEST(BatchCommand, WritesOnlyWhenTheInputCheckPasses)
-{
-    QTemporaryDir dir;
-    const QString name = dir.filePath(QStringLiteral("job.bat"));
-    writeAll(name, "old");
-    int jobReads = 0;
-    bool inputValid = false;
-    const TBatchWindow window{[&] { return inputValid; },
-                              [&] {
-                                  ++jobReads;
-                                  return salesJob();
-                              }};
-
-    ActionFileCreateBatAccept(window, name);
-    EXPECT_EQ(jobReads, 0);
-    EXPECT_EQ(readAll(name), QByteArray("old"));
-
-    inputValid = true;
-    ActionFileCreateBatAccept(window, name);
-    EXPECT_EQ(jobReads, 1);
-    EXPECT_EQ(readAll(name), ProjectFileToCommandLine(salesJob()).toUtf8());
-}
-
-TEST(BatchCommand, WriteErrorLeavesTheCommand)
-{
-    QTemporaryDir dir;
-    const TBatchWindow window{[] { return true; }, [] { return salesJob(); }};
-    EXPECT_THROW(ActionFileCreateBatAccept(window, dir.path()), EFCreateError);
-}
