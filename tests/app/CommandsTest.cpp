@@ -57,7 +57,7 @@ protected:
     static QString TooltipShownBy(QWidget *widget)
     {
         QToolTip::hideText();
-        QTest::qWaitFor([] { return !QToolTip::isVisible(); }, 2000);
+        EXPECT_TRUE(QTest::qWaitFor([] { return !QToolTip::isVisible(); }, 2000));
         QHelpEvent event(QEvent::ToolTip, QPoint(2, 2), widget->mapToGlobal(QPoint(2, 2)));
         QApplication::sendEvent(widget, &event);
         const QString text = QToolTip::isVisible() ? QToolTip::text() : QString();
