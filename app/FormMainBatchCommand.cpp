@@ -1,8 +1,17 @@
-// Hook point of the batch-file command. The command, its dialog (filter,
-// ".BAT", overwrite prompt) and the call of this handler are in place; the
-// handler belongs to the batch-file work and does nothing until it lands.
-// Replace this file with the real one.
+// The batch-file command of the main window: writes the job the window shows
+// as a batch file that replays it.
+#include "app/BatchFile.h"
 #include "app/UnitFormMain.h"
 
-// Reads the chosen name from ActionFileCreateBatDialog->FileName().
-void TFormMain::ActionFileCreateBatAccept(QObject *) {}
+// A write error is not caught: it belongs to the application-wide handler.
+void TFormMain::ActionFileCreateBatAccept(QObject *)
+{
+    if (!ValidateInput())
+        return;
+    CreateBatFile(ActionFileCreateBatDialog->FileName());
+}
+
+void TFormMain::CreateBatFile(const QString &fileName)
+{
+    ProjectFileToBat(ControlsToProjectFile(), fileName);
+}

@@ -82,6 +82,8 @@ public:
     // shown in the warning box.
     bool SaveProjectFileAs(const QString &fileName);
     void ActionFileCreateBatAccept(QObject *sender);
+    // Writes the job the window shows into a batch file of that name.
+    void CreateBatFile(const QString &fileName);
 
     // The unattended start: applies the process arguments, runs the
     // compaction when they ask for it.

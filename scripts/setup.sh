@@ -10,7 +10,7 @@ packages=(
   fonts-ipafont-gothic fonts-wine xdg-utils desktop-file-utils
   librsvg2-bin
   mdbtools
-  locales  # ja_JP data the Shift_JIS settings-file test compiles with localedef
+  locales  # ja_JP data the Shift_JIS settings-file and batch-file tests compile with localedef
   clang libclang-rt-14-dev
   xvfb xauth xdotool imagemagick
 )
