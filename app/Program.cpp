@@ -1,17 +1,222 @@
 #include "app/Program.h"
 
-#include <QApplication>
-#include <QMainWindow>
+#include "app/Application.h"
+#include "app/CommandLineJob.h"
+#include "app/MessageBoxes.h"
+#include "app/UnitFormMain.h"
+#include "platform/Exceptions.h"
+#include "platform/FileSystem.h"
+
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 
 #include <clocale>
+#include <cstdio>
+#include <optional>
+#include <unistd.h>
+#include <utility>
+
+// Exit status: 0 when a compaction ran and succeeded, 1 when it failed or the
+// source file was missing, 2 when a run without a screen had nothing to do.
+// A windowed run that the user ends returns 0; one that the compaction's
+// auto-exit ended returns the compaction's status.
+//
+// Test hook: when the environment variable TESSIVAR_DUMP_JOB names a file,
+// the program writes the job its arguments describe to that file and exits 0
+// without opening a window or compacting anything. The file is UTF-8, one
+// "Field=value" line per field of the job, in field order:
+//   FSourceMdbPath=..., FSourceMdbPassword=..., FTargetMdbPath=...,
+//   FTargetMdbPassword=..., FEngineType=4|5, FOptionAutoExit=true|false,
+//   FAutoStart=true|false
+// Values are written as they are; the batch-file tests use this to prove
+// that a written command line comes back as the same job.
+
+namespace {
+
+enum ExitStatus { kSucceeded = 0, kFailed = 1, kNothingToDo = 2 };
+
+void writeTo(FILE *stream, const QString &text)
+{
+    const QByteArray bytes = text.toLocal8Bit();
+    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stream);
+    std::fflush(stream);
+}
+
+QStringList argumentsOf(int argc, char **argv)
+{
+    QStringList args;
+    for (int i = 1; i < argc; ++i)
+        args.append(QString::fromLocal8Bit(argv[i]));
+    return args;
+}
+
+// --help and --version answer on standard output; nothing else is looked at.
+std::optional<int> answerInformationSwitch(const QStringList &args)
+{
+    for (const QString &arg : args) {
+        if (arg == QLatin1String("--help")) {
+            writeTo(stdout, UsageText());
+            return kSucceeded;
+        }
+        if (arg == QLatin1String("--version")) {
+            writeTo(stdout, QStringLiteral("Tessivar %1\n").arg(QLatin1String(TESSIVAR_VERSION)));
+            return kSucceeded;
+        }
+    }
+    return std::nullopt;
+}
+
+int dumpJob(const QString &fileName, const QStringList &args)
+{
+    try {
+        WriteFileAtomically(fileName, JobDumpText(args).toUtf8());
+        return kSucceeded;
+    } catch (const Exception &e) {
+        writeTo(stderr, e.Message() + QLatin1Char('\n'));
+        return kFailed;
+    }
+}
+
+void loadQtTranslations(QCoreApplication &app)
+{
+    auto *translator = new QTranslator(&app);
+    if (translator->load(QLocale(QLocale::Japanese), QStringLiteral("qtbase"), QStringLiteral("_"),
+                         QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        app.installTranslator(translator);
+}
+
+int statusOf(TCompactionOutcome outcome)
+{
+    switch (outcome) {
+    case TCompactionOutcome::Succeeded:
+        return kSucceeded;
+    case TCompactionOutcome::Failed:
+    case TCompactionOutcome::InputRejected:
+        return kFailed;
+    case TCompactionOutcome::None:
+        break;
+    }
+    return kNothingToDo;
+}
+
+// Without a screen, standard error carries only the program's own lines; the
+// toolkit's notes about the invisible window would bury them.
+void quietToolkitMessages(QtMsgType type, const QMessageLogContext &, const QString &message)
+{
+    if (type == QtCriticalMsg || type == QtFatalMsg)
+        writeTo(stderr, message + QLatin1Char('\n'));
+}
+
+// Progress rewrites one line of the terminal; a warning that follows starts
+// on a line of its own.
+bool progressLineOpen = false;
+
+void printProgress(int percent)
+{
+    progressLineOpen = percent < 100;
+    writeTo(stderr, QStringLiteral("\r最適化処理中... %1%").arg(percent) +
+                        (progressLineOpen ? QString() : QStringLiteral("\n")));
+}
+
+MessageBoxHook messagesToStandardError()
+{
+    return [lines = StandardErrorMessageBoxes()](MessageBoxKind kind, const QString &text) {
+        if (std::exchange(progressLineOpen, false))
+            writeTo(stderr, QStringLiteral("\n"));
+        lines(kind, text);
+    };
+}
+
+// The automation layer is in-process and needs no per-thread set-up, and
+// every top-level window has its own entry in the task list, so the start
+// is only: application, title, main window, event loop.
+int runApplication(int &argc, char **argv, const QStringList &args, bool headless)
+{
+    TApplication app(argc, argv);
+    SetProcessArguments(args);
+    loadQtTranslations(app);
+    Application().Title = QStringLiteral("Tessivar");
+
+    std::optional<ScopedMessageBoxHook> warningsToStandardError;
+    if (headless)
+        warningsToStandardError.emplace(messagesToStandardError());
+
+    TFormMain formMain;
+    if (headless) {
+        QObject::connect(&formMain, &TFormMain::FirstIdleDone, &app, &QCoreApplication::quit, Qt::QueuedConnection);
+        if (::isatty(STDERR_FILENO))
+            QObject::connect(&formMain, &TFormMain::CompactionProgress, &printProgress);
+    }
+    formMain.show();
+    const int loopStatus = app.exec();
+    if (headless || formMain.ClosedByAutoExit())
+        return statusOf(formMain.LastCompactionOutcome());
+    return loopStatus;
+}
+
+}  // namespace
+
+bool IsHeadless()
+{
+    const QByteArray platform = qgetenv("QT_QPA_PLATFORM").split(':').value(0);
+    if (platform == "offscreen" || platform == "minimal")
+        return true;
+    return qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+}
+
+QString UsageText()
+{
+    return QStringLiteral(
+        "使い方: tessivar [-sf:元のファイル] [-sp:元のパスワード] [-tf:保存先のファイル]\n"
+        "                 [-tp:保存先のパスワード] [-et:4|5] [-oe] [-as]\n"
+        "  -sf:パス        最適化するMDBファイル\n"
+        "  -sp:パスワード  最適化するMDBファイルのパスワード\n"
+        "  -tf:パス        最適化したMDBファイルの保存場所\n"
+        "  -tp:パスワード  最適化したMDBファイルに付けるパスワード\n"
+        "  -et:4|5         保存する形式 (4: Jet 3.X形式, 5: Jet 4.X形式; 既定は 5)\n"
+        "  -oe             最適化が終わったら終了する\n"
+        "  -as             起動してすぐに最適化する\n"
+        "  --help          この説明を表示する\n"
+        "  --version       バージョンを表示する\n"
+        "画面がないときは -as が必要です。終了コード: 0 成功, 1 失敗, 2 何もしなかった\n");
+}
+
+QString JobDumpText(const QStringList &args)
+{
+    const TProjectFile job = ArgsToProjectFile(args);
+    const auto flag = [](bool value) { return value ? QStringLiteral("true") : QStringLiteral("false"); };
+    return QStringLiteral("FSourceMdbPath=%1\nFSourceMdbPassword=%2\nFTargetMdbPath=%3\nFTargetMdbPassword=%4\n"
+                          "FEngineType=%5\nFOptionAutoExit=%6\nFAutoStart=%7\n")
+        .arg(job.FSourceMdbPath, job.FSourceMdbPassword, job.FTargetMdbPath, job.FTargetMdbPassword,
+             QString::number(job.FEngineType), flag(job.FOptionAutoExit), flag(job.FAutoStart));
+}
 
 int RunProgram(int argc, char **argv)
 {
     std::setlocale(LC_ALL, "");
-    QApplication app(argc, argv);
-    QApplication::setApplicationDisplayName(QStringLiteral("Tessivar"));
-    QMainWindow window;
-    window.setWindowTitle(QStringLiteral("Tessivar"));
-    window.show();
-    return app.exec();
+    const QStringList args = argumentsOf(argc, argv);
+    if (const std::optional<int> status = answerInformationSwitch(args))
+        return *status;
+    const QString dumpFile = qEnvironmentVariable("TESSIVAR_DUMP_JOB");
+    if (!dumpFile.isEmpty())
+        return dumpJob(dumpFile, args);
+
+    const bool headless = IsHeadless();
+    if (headless) {
+        if (!ArgsToProjectFile(args).FAutoStart) {
+            writeTo(stderr, UsageText());
+            return kNothingToDo;
+        }
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        qInstallMessageHandler(&quietToolkitMessages);
+    }
+    // Exceptions outside event handling (while the window is made, say) never
+    // reach the application's handler; they end the program with their text.
+    try {
+        return runApplication(argc, argv, args, headless);
+    } catch (...) {
+        writeTo(stderr, QStringLiteral("エラー: %1\n").arg(MessageOfCurrentException()));
+        return kFailed;
+    }
 }

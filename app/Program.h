@@ -1,4 +1,17 @@
 #pragma once
 
+#include <QString>
+#include <QStringList>
+
 // Starts the application (windowed or headless) and returns the exit status.
 int RunProgram(int argc, char **argv);
+
+// True when there is no screen to show the window on: neither DISPLAY nor
+// WAYLAND_DISPLAY is set, or the platform chosen is "offscreen" or "minimal".
+bool IsHeadless();
+
+// The short usage text (several lines, ending in a line break).
+QString UsageText();
+
+// One "Field=value" line per job field, in field order (see Program.cpp).
+QString JobDumpText(const QStringList &args);

@@ -1,0 +1,303 @@
+#include "app/UnitFormMain.h"
+
+#include "app/Application.h"
+#include "app/CommandLineJob.h"
+#include "app/JetCompaction.h"
+#include "app/MessageBoxes.h"
+#include "platform/Automation.h"
+#include "platform/Exceptions.h"
+#include "platform/FileSystem.h"
+#include "util/CursorHourGlass.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QStatusBar>
+#include <QUrl>
+
+#include <algorithm>
+
+namespace {
+
+const QString kCompacting = QStringLiteral("最適化処理中...");
+const QString kCompactionEnded = QStringLiteral("最適化処理を終了しました。");
+const QString kSourceMissing = QStringLiteral("変換するMDBファイルが見つかりません。");
+
+bool isInvalidPathCharacter(QChar c)
+{
+    return c.unicode() < 0x20 || c == QLatin1Char('"') || c == QLatin1Char('<') || c == QLatin1Char('>') ||
+           c == QLatin1Char('|');
+}
+
+// The window whose one-shot idle handler is installed, if any.
+TFormMain *idleHandlerOwner = nullptr;
+
+bool runDialogModally(QFileDialog *dialog)
+{
+    return dialog->exec() == QDialog::Accepted;
+}
+
+}  // namespace
+
+QString CaptionFileName(const QString &path)
+{
+    const qsizetype separator = std::max({path.lastIndexOf(QLatin1Char('\\')), path.lastIndexOf(QLatin1Char('/')),
+                                          path.lastIndexOf(QLatin1Char(':'))});
+    return path.mid(separator + 1);
+}
+
+QString FileDialogFolder(const QString &path)
+{
+    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+    if (slash < 0)
+        return QString();
+    if (slash == 0 || path[slash - 1] == QLatin1Char('/'))
+        return path.left(slash + 1);
+    return path.left(slash);
+}
+
+QString HelpFileForExecutable(const QString &executablePath)
+{
+    const QDir folder = QFileInfo(executablePath).absoluteDir();
+    const QString beside = folder.filePath(QStringLiteral("help/index.html"));
+    const QString installed = QDir::cleanPath(folder.filePath(QStringLiteral("../share/tessivar/help/index.html")));
+    return !QFileInfo::exists(beside) && QFileInfo::exists(installed) ? installed : beside;
+}
+
+TFormMain::TFormMain(QWidget *parent) : QMainWindow(parent), FRunFileDialog(&runDialogModally)
+{
+    setObjectName(QStringLiteral("FormMain"));
+    const TFormMainActions actions = CreateFormMainActions(this);
+    ActionTessivar = actions.ActionTessivar;
+    FileOpenSourceMdb = actions.FileOpenSourceMdb;
+    FileOpenTargetMdb = actions.FileOpenTargetMdb;
+    ActionHelpShow = actions.ActionHelpShow;
+
+    const TFormMainControls controls = CreateFormMainLayout(this, actions);
+    EditSourceMdbPath = controls.EditSourceMdbPath;
+    EditSourceMdbPassword = controls.EditSourceMdbPassword;
+    EditTargetMdbPath = controls.EditTargetMdbPath;
+    EditTargetMdbPassword = controls.EditTargetMdbPassword;
+    ComboBoxEngineType = controls.ComboBoxEngineType;
+    CheckBoxOptionAutoExit = controls.CheckBoxOptionAutoExit;
+    StatusBar1 = controls.StatusBar1;
+
+    const TFormMainDialogs dialogs = CreateFormMainDialogs(this);
+    FileOpenSourceMdbDialog = dialogs.FileOpenSourceMdbDialog;
+    FileOpenTargetMdbDialog = dialogs.FileOpenTargetMdbDialog;
+
+    ConnectActions();
+    FormCreate();
+}
+
+TFormMain::~TFormMain()
+{
+    // A window destroyed before its first idle moment must not leave its
+    // handler behind.
+    if (idleHandlerOwner == this) {
+        Application().OnIdle = nullptr;
+        idleHandlerOwner = nullptr;
+    }
+}
+
+void TFormMain::ConnectActions()
+{
+    connect(ActionTessivar, &QAction::triggered, this, [this] { ActionTessivarExecute(ActionTessivar); });
+    connect(FileOpenSourceMdb, &QAction::triggered, this, [this] {
+        RunFileDialogCommand(FileOpenSourceMdbDialog, &TFormMain::FileOpenSourceMdbBeforeExecute,
+                             &TFormMain::FileOpenSourceMdbAccept, FileOpenSourceMdb);
+    });
+    connect(FileOpenTargetMdb, &QAction::triggered, this, [this] {
+        RunFileDialogCommand(FileOpenTargetMdbDialog, &TFormMain::FileOpenTargetMdbBeforeExecute,
+                             &TFormMain::FileOpenTargetMdbAccept, FileOpenTargetMdb);
+    });
+    connect(ActionHelpShow, &QAction::triggered, this, [this] { ActionHelpShowExecute(ActionHelpShow); });
+}
+
+void TFormMain::FormCreate()
+{
+    Application().HelpFile = HelpFileForExecutable(QCoreApplication::applicationFilePath());
+    NewProject();
+    Application().OnIdle = [this](QObject *sender, bool &done) { ApplicationIdle(sender, done); };
+    idleHandlerOwner = this;
+    WatchFirstExpose(this, [this] {
+        DoApplicationIdle();
+        emit FirstIdleDone();
+    });
+}
+
+void TFormMain::SetProjectFileName(const QString &value)
+{
+    FProjectFileName = value;
+    if (value.isEmpty()) {
+        setWindowTitle(Application().Title);
+        return;
+    }
+    if (std::any_of(value.begin(), value.end(), isInvalidPathCharacter))
+        throw EArgumentException(QStringLiteral("パスに無効な文字が含まれています"));
+    setWindowTitle(QStringLiteral("%1 - %2").arg(Application().Title, CaptionFileName(value)));
+}
+
+std::int32_t TFormMain::EngineType() const
+{
+    return EngineTypeFromListIndex(ComboBoxEngineType->currentIndex());
+}
+
+void TFormMain::SetEngineType(std::int32_t value)
+{
+    ComboBoxEngineType->setCurrentIndex(ListIndexFromEngineType(value));
+}
+
+TProjectFile TFormMain::ControlsToProjectFile() const
+{
+    return MakeProjectFile(EditSourceMdbPath->text(), EditSourceMdbPassword->text(), EditTargetMdbPath->text(),
+                           EditTargetMdbPassword->text(), EngineType(), CheckBoxOptionAutoExit->isChecked(), false);
+}
+
+void TFormMain::ProjectFileToControls(TProjectFile projectFile)
+{
+    EditSourceMdbPath->setText(projectFile.FSourceMdbPath);
+    EditSourceMdbPassword->setText(projectFile.FSourceMdbPassword);
+    EditTargetMdbPath->setText(projectFile.FTargetMdbPath);
+    EditTargetMdbPassword->setText(projectFile.FTargetMdbPassword);
+    SetEngineType(projectFile.FEngineType);
+    CheckBoxOptionAutoExit->setChecked(projectFile.FOptionAutoExit);
+}
+
+void TFormMain::NewProject()
+{
+    SetProjectFileName(QString());
+    ProjectFileToControls(DefaultProjectFile());
+}
+
+bool TFormMain::ValidateInput()
+{
+    const TProjectFile job = ControlsToProjectFile();
+    if (FileExists(job.FSourceMdbPath))
+        return true;
+    WarningBox(this, kSourceMissing);
+    return false;
+}
+
+void TFormMain::ActionTessivarExecute(QObject *)
+{
+    const ICursorHourGlassRef cursor = CreateCursorHourGlass(crHourGlass);
+    if (!ValidateInput()) {
+        FLastCompactionOutcome = TCompactionOutcome::InputRejected;
+        return;
+    }
+    try {
+        StatusBar1->showMessage(kCompacting);
+        QCoreApplication::processEvents();
+        CompactJob();
+        FLastCompactionOutcome = TCompactionOutcome::Succeeded;
+    } catch (...) {
+        FLastCompactionOutcome = TCompactionOutcome::Failed;
+        WarningBox(this, MessageOfCurrentException());
+    }
+    if (CheckBoxOptionAutoExit->isChecked()) {
+        FClosedByAutoExit = true;
+        close();
+    }
+    StatusBar1->showMessage(kCompactionEnded);
+    QCoreApplication::processEvents();
+}
+
+// Steps 5 and 6 of the compaction command: the job read from the controls
+// in the command's order, then the engine call. While the engine works, its
+// progress is painted, but no input is handled, so no command can run
+// nested inside the call.
+void TFormMain::CompactJob()
+{
+    const QString targetMdbPath = EditTargetMdbPath->text();
+    const QString targetMdbPassword = EditTargetMdbPassword->text();
+    const std::int32_t engineType = EngineType();
+    const QString sourceMdbPassword = EditSourceMdbPassword->text();
+    const QString sourceMdbPath = EditSourceMdbPath->text();
+    FShownPercent = -1;
+    const ScopedAutomationProgress progress([this](int percent) { ShowCompactionProgress(percent); });
+    CompactJetDatabase(sourceMdbPath, sourceMdbPassword, targetMdbPath, targetMdbPassword, engineType);
+}
+
+void TFormMain::ShowCompactionProgress(int percent)
+{
+    percent = std::clamp(percent, 0, 100);
+    if (percent == FShownPercent)
+        return;
+    FShownPercent = percent;
+    StatusBar1->showMessage(QStringLiteral("%1 %2%").arg(kCompacting).arg(percent));
+    emit CompactionProgress(percent);
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+void TFormMain::RunFileDialogCommand(QFileDialog *dialog, void (TFormMain::*beforeExecute)(QObject *),
+                                     void (TFormMain::*accept)(QObject *), QObject *sender)
+{
+    (this->*beforeExecute)(sender);
+    if (FRunFileDialog(dialog))
+        (this->*accept)(sender);
+}
+
+void TFormMain::PrepareFileDialog(const QString &path, QFileDialog *dialog)
+{
+    if (path.isEmpty() || !FileExists(path)) {
+        dialog->selectFile(QString());
+        dialog->setDirectory(QDir::currentPath());
+        return;
+    }
+    dialog->setDirectory(FileDialogFolder(path));
+    dialog->selectFile(path);
+}
+
+void TFormMain::FileOpenSourceMdbBeforeExecute(QObject *)
+{
+    PrepareFileDialog(EditSourceMdbPath->text(), FileOpenSourceMdbDialog);
+}
+
+void TFormMain::FileOpenSourceMdbAccept(QObject *)
+{
+    EditSourceMdbPath->setText(FileOpenSourceMdbDialog->selectedFiles().value(0));
+}
+
+void TFormMain::FileOpenTargetMdbBeforeExecute(QObject *)
+{
+    PrepareFileDialog(EditTargetMdbPath->text(), FileOpenTargetMdbDialog);
+}
+
+void TFormMain::FileOpenTargetMdbAccept(QObject *)
+{
+    EditTargetMdbPath->setText(FileOpenTargetMdbDialog->selectedFiles().value(0));
+}
+
+// Help is HTML, shown by the desktop's browser; the file is not checked
+// beforehand, but a failure to hand it over is reported with its path.
+void TFormMain::ActionHelpShowExecute(QObject *)
+{
+    const QString helpFile = Application().HelpFile;
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(helpFile)))
+        WarningBox(this, QStringLiteral("ヘルプファイル %1 を表示できません。").arg(helpFile));
+}
+
+void TFormMain::RunCommandLine()
+{
+    const QStringList args = ProcessArguments();
+    const TProjectFile job = ArgsToProjectFile(args);
+    ProjectFileToControls(job);
+    if (job.FAutoStart)
+        ActionTessivarExecute(nullptr);
+}
+
+void TFormMain::ApplicationIdle(QObject *, bool &)
+{
+    Application().OnIdle = nullptr;
+    if (idleHandlerOwner == this)
+        idleHandlerOwner = nullptr;
+    if (!ProcessArguments().isEmpty())
+        RunCommandLine();
+}

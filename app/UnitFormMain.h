@@ -1,0 +1,119 @@
+// The main window's controller: the job lives in the window's controls, and
+// the commands move it between the controls and TProjectFile, check it, and
+// run the compaction.
+#pragma once
+
+#include "app/FormMainActions.h"
+#include "app/ProjectFile.h"
+#include "forms/FormMainLayout.h"
+
+#include <QMainWindow>
+
+#include <functional>
+
+class QFileDialog;
+
+// How the last run of the compaction command ended.
+enum class TCompactionOutcome {
+    None,           // not run yet
+    InputRejected,  // the source file was missing; nothing else happened
+    Failed,         // the engine (or building its call) failed; the warning was shown
+    Succeeded,      // the compacted copy was written
+};
+
+class TFormMain : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit TFormMain(QWidget *parent = nullptr);
+    ~TFormMain() override;
+
+    // The settings file the job was last opened from or saved to. Writing
+    // retitles the window; a value with a control character, '"', '<', '>'
+    // or '|' is stored, then raises EArgumentException and leaves the caption.
+    QString ProjectFileName() const { return FProjectFileName; }
+    void SetProjectFileName(const QString &value);
+
+    // Read: list index 0 is 4, 1 is 5, anything else 4. Write: checks first
+    // (EArgumentException "EngineTypeが不正な値です。", list unchanged).
+    std::int32_t EngineType() const;
+    void SetEngineType(std::int32_t value);
+
+    TProjectFile ControlsToProjectFile() const;
+    // Writes the four edits, then the engine type (which may throw, leaving
+    // list and check box as they were), then the check box.
+    void ProjectFileToControls(TProjectFile projectFile);
+    void NewProject();
+    // True when the source file exists; otherwise warns and returns false.
+    bool ValidateInput();
+
+    // The compaction command; sender may be null (unattended start).
+    void ActionTessivarExecute(QObject *sender);
+    void FileOpenSourceMdbBeforeExecute(QObject *sender);
+    void FileOpenSourceMdbAccept(QObject *sender);
+    void FileOpenTargetMdbBeforeExecute(QObject *sender);
+    void FileOpenTargetMdbAccept(QObject *sender);
+    void ActionHelpShowExecute(QObject *sender);
+    // Presets a browse dialog: file name and folder of an existing file, else none.
+    void PrepareFileDialog(const QString &path, QFileDialog *dialog);
+
+    // The unattended start: applies the process arguments, runs the
+    // compaction when they ask for it.
+    void RunCommandLine();
+    // The one-shot idle handler installed by FormCreate.
+    void ApplicationIdle(QObject *sender, bool &done);
+
+    TCompactionOutcome LastCompactionOutcome() const { return FLastCompactionOutcome; }
+    // True once the compaction command has closed the window (auto-exit).
+    bool ClosedByAutoExit() const { return FClosedByAutoExit; }
+
+    // Runs a browse dialog modally; true when the user accepted a file. Tests
+    // and other front ends replace it.
+    using FileDialogRunner = std::function<bool(QFileDialog *dialog)>;
+    void SetFileDialogRunner(FileDialogRunner runner) { FRunFileDialog = std::move(runner); }
+
+    // The controls, commands and dialogs, by their names.
+    QLineEdit *EditSourceMdbPath;
+    QLineEdit *EditSourceMdbPassword;
+    QLineEdit *EditTargetMdbPath;
+    QLineEdit *EditTargetMdbPassword;
+    QComboBox *ComboBoxEngineType;
+    QCheckBox *CheckBoxOptionAutoExit;
+    QStatusBar *StatusBar1;
+    QAction *ActionTessivar;
+    QAction *FileOpenSourceMdb;
+    QAction *FileOpenTargetMdb;
+    QAction *ActionHelpShow;
+    QFileDialog *FileOpenSourceMdbDialog;
+    QFileDialog *FileOpenTargetMdbDialog;
+
+signals:
+    // The first idle processing after the window was shown is over.
+    void FirstIdleDone();
+    // The engine reported progress (0..100) during a compaction.
+    void CompactionProgress(int percent);
+
+private:
+    void FormCreate();
+    void ConnectActions();
+    void RunFileDialogCommand(QFileDialog *dialog, void (TFormMain::*beforeExecute)(QObject *),
+                              void (TFormMain::*accept)(QObject *), QObject *sender);
+    void CompactJob();
+    void ShowCompactionProgress(int percent);
+
+    QString FProjectFileName;
+    TCompactionOutcome FLastCompactionOutcome = TCompactionOutcome::None;
+    bool FClosedByAutoExit = false;
+    int FShownPercent = -1;
+    FileDialogRunner FRunFileDialog;
+};
+
+// The text after the last backslash, slash or colon (the caption shows it).
+QString CaptionFileName(const QString &path);
+
+// The folder a browse dialog opens in for an existing file: the path up to
+// its last "/", without it unless it is the root's.
+QString FileDialogFolder(const QString &path);
+
+// Where the help contents are: "help/index.html" beside the executable, or
+// in the installed share folder when only that exists.
+QString HelpFileForExecutable(const QString &executablePath);
