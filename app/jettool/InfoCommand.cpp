@@ -7,7 +7,6 @@
 
 #include <cstdio>
 #include <iostream>
-#include <optional>
 
 namespace jettool {
 
@@ -42,17 +41,18 @@ int runInfo(const Options &options, std::ostream &out)
     // A damaged table gets "-" for its rows and a message on stderr; the others are still listed.
     int status = 0;
     for (const jet::TableEntry &table : db->catalog().tables) {
-        std::optional<std::uint64_t> rows = 0;
+        std::uint64_t rows = 0;
+        bool damaged = false;
         try {
             if (table.isLocal())
                 rows = db->countRows(db->tableDef(table), table.name);
         } catch (const jet::Error &error) {
-            rows.reset();
+            damaged = true;
             std::cerr << "tessivar-jet: " << error.what() << "\n";
             status = 1;
         }
         out << (table.kind == jet::TableKind::System ? "system-table" : "table") << "\t" << table.name << "\t"
-            << (rows ? std::to_string(*rows) : std::string("-")) << "\n";
+            << (damaged ? std::string("-") : std::to_string(rows)) << "\n";
     }
     return status;
 }
