@@ -24,6 +24,13 @@ bool allZero(ByteSpan bytes)
     return std::all_of(bytes.begin(), bytes.end(), [](std::uint8_t b) { return b == 0; });
 }
 
+// Types a Jet 3 / Jet 4 database can hold (§types); the rest are ACE types.
+bool isJetColumnType(ColumnType type)
+{
+    const auto code = static_cast<unsigned>(type);
+    return (code >= 0x01 && code <= 0x0C) || type == ColumnType::Guid || type == ColumnType::Decimal;
+}
+
 struct LiveRowInfo {
     RowId position;
     std::uint64_t nullKeys = 0;  // bit i: every key column of real index i is null
@@ -143,6 +150,11 @@ private:
             problem(entry.name, def.firstPage, def.offsets.end,
                     "定義の長さ " + std::to_string(def.definitionLength) + " が内容（" +
                         std::to_string(def.offsets.end) + " バイト）と合いません。");
+        for (const ColumnDef &column : def.columns)
+            if (!isJetColumnType(column.type))
+                add(Finding::Severity::Unsupported, entry.name, def.firstPage, column.definitionOffset,
+                    "列 '" + column.name + "' の型 " + std::to_string(static_cast<unsigned>(column.type)) +
+                        " は Jet 3 / Jet 4 の型ではないため、値を確かめられません。");
         if (entry.kind == TableKind::LinkedOdbc)
             return;
         TableCheck(*this, entry.name, def).run();

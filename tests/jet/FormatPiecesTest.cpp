@@ -2,7 +2,9 @@
 // Jet 3 jump tables, Jet 4 compressed text, index prefixes, decimals, dates.
 #include "ReadEverything.h"
 
+#include "jet/DataPage.h"
 #include "jet/IndexPage.h"
+#include "jet/UsageMap.h"
 #include "jet/Row.h"
 #include "jet/Text.h"
 #include "jet/Value.h"
@@ -125,4 +127,43 @@ TEST(IndexPages, PrefixIsRestoredFromTheFirstEntry)
     page[0x1B] = 0x02;                               // an entry ending at 1: shorter than a row pointer
     const auto damaged = testdata::openBytes(bytes);
     EXPECT_THROW(jet::readIndexPage(damaged->file(), spare, "test"), jet::Error);
+}
+
+// No test file has a table whose page map is a reference map (type 1), so one
+// is made: Orders' inline map row (69 bytes = 1 + 17 slots) becomes a
+// reference map whose first window is a type-5 page at the end of the file.
+TEST(UsageMaps, ReferenceMapsListTheSamePages)
+{
+    SKIP_WITHOUT_TESTDATA();
+    auto bytes = testdata::loadBytes("northwind-glogue__Northwind.mdb");
+    const auto pristine = testdata::openBytes(bytes);
+    const jet::TableDef orders = pristine->tableDef(*pristine->catalog().findTable("Orders"));
+    const jet::UsageMap inlineMap = jet::readUsageMap(pristine->file(), orders.ownedPages, "Orders");
+    ASSERT_EQ(inlineMap.kind, jet::UsageMap::Kind::Inline);
+    const std::uint64_t rows = pristine->countRows(orders, "Orders");
+
+    const std::size_t pageSize = 4096;
+    const jet::PageNumber spare = static_cast<jet::PageNumber>(bytes.size() / pageSize - 1);
+    std::uint8_t *bitmapPage = bytes.data() + spare * pageSize;
+    std::memset(bitmapPage, 0, pageSize);
+    bitmapPage[0] = 0x05;
+    bitmapPage[1] = 0x01;
+    for (jet::PageNumber page : inlineMap.pages)
+        bitmapPage[4 + page / 8] |= static_cast<std::uint8_t>(1u << (page % 8));
+    jet::PageHandle keep;
+    const jet::ByteSpan row = jet::readRow(pristine->file(), orders.ownedPages, keep, "Orders");
+    ASSERT_EQ(row.size(), 69u);
+    std::uint8_t *stored = bytes.data() + orders.ownedPages.page * pageSize + (row.data() - keep->bytes.data());
+    std::memset(stored, 0, row.size());
+    stored[0] = 0x01;
+    jet::storeLE32(stored + 1, spare);
+
+    const auto changed = testdata::openBytes(bytes);
+    const jet::UsageMap referenceMap = jet::readUsageMap(changed->file(), orders.ownedPages, "Orders");
+    EXPECT_EQ(referenceMap.kind, jet::UsageMap::Kind::Reference);
+    EXPECT_EQ(referenceMap.pages, inlineMap.pages);
+    EXPECT_EQ(changed->countRows(orders, "Orders"), rows);
+
+    bitmapPage[0] = 0x01;  // a window that is not a bitmap page
+    EXPECT_THROW(jet::readUsageMap(testdata::openBytes(bytes)->file(), orders.ownedPages, "Orders"), jet::Error);
 }
