@@ -25,10 +25,12 @@ bool allZero(ByteSpan bytes)
 }
 
 // Types a Jet 3 / Jet 4 database can hold (§types); the rest are ACE types.
+// 0x11 is Jet 4's own: MSysAccessObjects.Data, a fixed 3992-byte binary.
 bool isJetColumnType(ColumnType type)
 {
     const auto code = static_cast<unsigned>(type);
-    return (code >= 0x01 && code <= 0x0C) || type == ColumnType::Guid || type == ColumnType::Decimal;
+    return (code >= 0x01 && code <= 0x0C) || type == ColumnType::Guid || type == ColumnType::Decimal ||
+           type == ColumnType::Unknown11;
 }
 
 struct LiveRowInfo {
