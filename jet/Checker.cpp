@@ -339,6 +339,7 @@ private:
                            label + ": 順序違い " + std::to_string(disorder) + " 件、存在しない行 " + std::to_string(dangling) +
                                " 件、一意違反 " + std::to_string(duplicates) + " 件。");
             checkIndexPages(index, label, walk, map, owner);
+            checkLeafLinks(label, walk);
             checkIndexCoverage(index, label, hits);
             if (distinct != index.uniqueCount)
                 c_.note(name_, def_.firstPage, label + " の異なるキーの数 " + std::to_string(index.uniqueCount) +
@@ -362,6 +363,24 @@ private:
                 if (!std::binary_search(pages.begin(), pages.end(), page))
                     c_.problem(name_, page, std::nullopt, label + " の使用マップにありますが、索引の木にないページです。");
             (void)index;
+        }
+
+        // §index.tree: leaves are chained both ways in key order, ends at 0.
+        void checkLeafLinks(const std::string &label, const IndexWalk &walk)
+        {
+            const auto &leaves = walk.leaves;
+            for (std::size_t i = 0; i < leaves.size(); ++i) {
+                const PageNumber expectedPrevious = i == 0 ? 0 : leaves[i - 1].page;
+                const PageNumber expectedNext = i + 1 == leaves.size() ? 0 : leaves[i + 1].page;
+                if (leaves[i].previous != expectedPrevious || leaves[i].next != expectedNext) {
+                    c_.problem(name_, leaves[i].page, std::nullopt,
+                               label + " の葉ページの前後のつながり（前 " + std::to_string(leaves[i].previous) + "、次 " +
+                                   std::to_string(leaves[i].next) + "）が木の順序（前 " +
+                                   std::to_string(expectedPrevious) + "、次 " + std::to_string(expectedNext) +
+                                   "）と合いません。");
+                    return;
+                }
+            }
         }
 
         void checkIndexCoverage(const RealIndexDef &index, const std::string &label,

@@ -89,4 +89,17 @@ TEST(Checker, FindsRowCountIndexAndPageDamage)
     dangling[rowByte] = 0xEE;
     report = jet::checkDatabase(*openBytes(dangling));
     EXPECT_NE(problems(report).find("存在しない行"), std::string::npos) << problems(report);
+
+    // A leaf whose next link skips its sibling.
+    for (const jet::RealIndexDef &candidate : orders.realIndexes) {
+        const jet::IndexWalk walk = jet::walkIndex(pristine->file(), candidate, "Orders", [](const jet::IndexEntry &) {});
+        if (walk.leaves.size() < 2)
+            continue;
+        auto brokenLink = bytes;
+        jet::storeLE32(brokenLink.data() + walk.leaves[0].page * pageSize + pristine->file().format().indexNextOffset, 0);
+        report = jet::checkDatabase(*openBytes(brokenLink));
+        EXPECT_NE(problems(report).find("つながり"), std::string::npos) << problems(report);
+        return;
+    }
+    ADD_FAILURE() << "no index of Orders has two leaves";
 }
