@@ -1,27 +1,27 @@
-// The commands of the main window, one QAction each, named after the command.
-// This is the one place that creates them; the window's menus, toolbar and
-// buttons only trigger them.
+// The commands of the main window as the window holds them: the command
+// manager that builds all nine from the command table (app/ActionManager.h),
+// and a pointer to each by its name.
 #pragma once
 
 class QAction;
-class QFileDialog;
 class QWidget;
+class TActionManager;
+class TFileDialogAction;
 
 struct TFormMainActions {
-    QAction *ActionTessivar = nullptr;     // the compaction (F5)
-    QAction *FileOpenSourceMdb = nullptr;  // browse for the source database
-    QAction *FileOpenTargetMdb = nullptr;  // browse for the target database
-    QAction *ActionHelpShow = nullptr;     // help contents
+    TActionManager *ActionManager1 = nullptr;
+    QAction *ActionTessivar = nullptr;                  // the compaction (F5)
+    TFileDialogAction *FileOpenSourceMdb = nullptr;     // browse for the source database (Ctrl+P)
+    TFileDialogAction *FileOpenTargetMdb = nullptr;     // browse for the target database (Ctrl+Q)
+    QAction *ActionFileNew = nullptr;                   // new settings (Ctrl+N)
+    TFileDialogAction *ActionFileOpen = nullptr;        // open a settings file (Ctrl+O)
+    TFileDialogAction *ActionFileSaveAs = nullptr;      // save the settings file as (Ctrl+S)
+    TFileDialogAction *ActionFileCreateBat = nullptr;   // write a batch file
+    QAction *ActionHelpVersion = nullptr;               // the about box
+    QAction *ActionHelpShow = nullptr;                  // help contents
 };
 
-// Creates the commands as children of `owner` and adds them to it, so their
-// shortcuts work wherever the focus is in the window.
+// Creates the commands, owned by a command manager that is a child of
+// `owner`, and adds them to `owner`, so their shortcuts work wherever the
+// focus is in the window.
 TFormMainActions CreateFormMainActions(QWidget *owner);
-
-// The file dialogs that the two browse commands own for the window's life.
-struct TFormMainDialogs {
-    QFileDialog *FileOpenSourceMdbDialog = nullptr;  // open: the file must exist
-    QFileDialog *FileOpenTargetMdbDialog = nullptr;  // save
-};
-
-TFormMainDialogs CreateFormMainDialogs(QWidget *owner);

@@ -1,9 +1,14 @@
 #include "app/UnitFormMain.h"
 
+#include "app/ActionManager.h"
 #include "app/Application.h"
 #include "app/CommandLineJob.h"
 #include "app/JetCompaction.h"
+#include "app/FileDialog.h"
+#include "app/HintTracker.h"
 #include "app/MessageBoxes.h"
+#include "app/ShortcutOverrideFilter.h"
+#include "app/UnitFormAboutBox.h"
 #include "platform/Automation.h"
 #include "platform/Exceptions.h"
 #include "platform/FileSystem.h"
@@ -38,11 +43,6 @@ bool isInvalidPathCharacter(QChar c)
 // The window whose one-shot idle handler is installed, if any.
 TFormMain *idleHandlerOwner = nullptr;
 
-bool runDialogModally(QFileDialog *dialog)
-{
-    return dialog->exec() == QDialog::Accepted;
-}
-
 }  // namespace
 
 QString CaptionFileName(const QString &path)
@@ -70,28 +70,44 @@ QString HelpFileForExecutable(const QString &executablePath)
     return !QFileInfo::exists(beside) && QFileInfo::exists(installed) ? installed : beside;
 }
 
-TFormMain::TFormMain(QWidget *parent) : QMainWindow(parent), FRunFileDialog(&runDialogModally)
+TFormMain::TFormMain(QWidget *parent) : QMainWindow(parent)
 {
     setObjectName(QStringLiteral("FormMain"));
     const TFormMainActions actions = CreateFormMainActions(this);
+    ActionManager1 = actions.ActionManager1;
     ActionTessivar = actions.ActionTessivar;
     FileOpenSourceMdb = actions.FileOpenSourceMdb;
     FileOpenTargetMdb = actions.FileOpenTargetMdb;
+    ActionFileNew = actions.ActionFileNew;
+    ActionFileOpen = actions.ActionFileOpen;
+    ActionFileSaveAs = actions.ActionFileSaveAs;
+    ActionFileCreateBat = actions.ActionFileCreateBat;
+    ActionHelpVersion = actions.ActionHelpVersion;
     ActionHelpShow = actions.ActionHelpShow;
+    FileOpenSourceMdbDialog = FileOpenSourceMdb->Dialog();
+    FileOpenTargetMdbDialog = FileOpenTargetMdb->Dialog();
+    ActionFileOpenDialog = ActionFileOpen->Dialog();
+    ActionFileSaveAsDialog = ActionFileSaveAs->Dialog();
+    ActionFileCreateBatDialog = ActionFileCreateBat->Dialog();
 
     const TFormMainControls controls = CreateFormMainLayout(this, actions);
+    ActionToolBar1 = controls.ActionToolBar1;
     EditSourceMdbPath = controls.EditSourceMdbPath;
+    SpeedButton1 = controls.SpeedButton1;
     EditSourceMdbPassword = controls.EditSourceMdbPassword;
     EditTargetMdbPath = controls.EditTargetMdbPath;
+    SpeedButton2 = controls.SpeedButton2;
+    Label1 = controls.Label1;
     EditTargetMdbPassword = controls.EditTargetMdbPassword;
     ComboBoxEngineType = controls.ComboBoxEngineType;
+    GroupBox1 = controls.GroupBox1;
     CheckBoxOptionAutoExit = controls.CheckBoxOptionAutoExit;
+    BitBtn1 = controls.BitBtn1;
     StatusBar1 = controls.StatusBar1;
+    MainMenu1 = controls.MainMenu1;
 
-    const TFormMainDialogs dialogs = CreateFormMainDialogs(this);
-    FileOpenSourceMdbDialog = dialogs.FileOpenSourceMdbDialog;
-    FileOpenTargetMdbDialog = dialogs.FileOpenTargetMdbDialog;
-
+    HintTracker = new THintTracker(StatusBar1, this);
+    new TShortcutOverrideFilter(this);
     ConnectActions();
     FormCreate();
 }
@@ -108,16 +124,32 @@ TFormMain::~TFormMain()
 
 void TFormMain::ConnectActions()
 {
+    const auto handler = [this](void (TFormMain::*method)(QObject *)) {
+        return [this, method](QObject *sender) { (this->*method)(sender); };
+    };
     connect(ActionTessivar, &QAction::triggered, this, [this] { ActionTessivarExecute(ActionTessivar); });
-    connect(FileOpenSourceMdb, &QAction::triggered, this, [this] {
-        RunFileDialogCommand(FileOpenSourceMdbDialog, &TFormMain::FileOpenSourceMdbBeforeExecute,
-                             &TFormMain::FileOpenSourceMdbAccept, FileOpenSourceMdb);
-    });
-    connect(FileOpenTargetMdb, &QAction::triggered, this, [this] {
-        RunFileDialogCommand(FileOpenTargetMdbDialog, &TFormMain::FileOpenTargetMdbBeforeExecute,
-                             &TFormMain::FileOpenTargetMdbAccept, FileOpenTargetMdb);
-    });
+    FileOpenSourceMdb->OnBeforeExecute = handler(&TFormMain::FileOpenSourceMdbBeforeExecute);
+    FileOpenSourceMdb->OnAccept = handler(&TFormMain::FileOpenSourceMdbAccept);
+    FileOpenTargetMdb->OnBeforeExecute = handler(&TFormMain::FileOpenTargetMdbBeforeExecute);
+    FileOpenTargetMdb->OnAccept = handler(&TFormMain::FileOpenTargetMdbAccept);
+    connect(ActionFileNew, &QAction::triggered, this, [this] { ActionFileNewExecute(ActionFileNew); });
+    ActionFileOpen->OnAccept = handler(&TFormMain::ActionFileOpenAccept);
+    ActionFileSaveAs->OnBeforeExecute = handler(&TFormMain::ActionFileSaveAsBeforeExecute);
+    ActionFileSaveAs->OnAccept = handler(&TFormMain::ActionFileSaveAsAccept);
+    ActionFileCreateBat->OnAccept = handler(&TFormMain::ActionFileCreateBatAccept);
+    connect(ActionHelpVersion, &QAction::triggered, this, [this] { ActionHelpVersionExecute(ActionHelpVersion); });
     connect(ActionHelpShow, &QAction::triggered, this, [this] { ActionHelpShowExecute(ActionHelpShow); });
+}
+
+void TFormMain::SetFileDialogRunner(FileDialogRunner runner)
+{
+    for (TFileDialog *dialog : {FileOpenSourceMdbDialog, FileOpenTargetMdbDialog, ActionFileOpenDialog,
+                                ActionFileSaveAsDialog, ActionFileCreateBatDialog}) {
+        if (runner)
+            dialog->SetRunner([runner](TFileDialog *d) { return runner(d); });
+        else
+            dialog->SetRunner(nullptr);
+    }
 }
 
 void TFormMain::FormCreate()
@@ -236,23 +268,15 @@ void TFormMain::ShowCompactionProgress(int percent)
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
-void TFormMain::RunFileDialogCommand(QFileDialog *dialog, void (TFormMain::*beforeExecute)(QObject *),
-                                     void (TFormMain::*accept)(QObject *), QObject *sender)
-{
-    (this->*beforeExecute)(sender);
-    if (FRunFileDialog(dialog))
-        (this->*accept)(sender);
-}
-
-void TFormMain::PrepareFileDialog(const QString &path, QFileDialog *dialog)
+void TFormMain::PrepareFileDialog(const QString &path, TFileDialog *dialog)
 {
     if (path.isEmpty() || !FileExists(path)) {
-        dialog->selectFile(QString());
-        dialog->setDirectory(QDir::currentPath());
+        dialog->SetFileName(QString());
+        dialog->SetInitialDir(QString());
         return;
     }
-    dialog->setDirectory(FileDialogFolder(path));
-    dialog->selectFile(path);
+    dialog->SetFileName(path);
+    dialog->SetInitialDir(FileDialogFolder(path));
 }
 
 void TFormMain::FileOpenSourceMdbBeforeExecute(QObject *)
@@ -262,7 +286,7 @@ void TFormMain::FileOpenSourceMdbBeforeExecute(QObject *)
 
 void TFormMain::FileOpenSourceMdbAccept(QObject *)
 {
-    EditSourceMdbPath->setText(FileOpenSourceMdbDialog->selectedFiles().value(0));
+    EditSourceMdbPath->setText(FileOpenSourceMdbDialog->FileName());
 }
 
 void TFormMain::FileOpenTargetMdbBeforeExecute(QObject *)
@@ -272,7 +296,7 @@ void TFormMain::FileOpenTargetMdbBeforeExecute(QObject *)
 
 void TFormMain::FileOpenTargetMdbAccept(QObject *)
 {
-    EditTargetMdbPath->setText(FileOpenTargetMdbDialog->selectedFiles().value(0));
+    EditTargetMdbPath->setText(FileOpenTargetMdbDialog->FileName());
 }
 
 // Help is HTML, shown by the desktop's browser; the file is not checked
@@ -282,6 +306,12 @@ void TFormMain::ActionHelpShowExecute(QObject *)
     const QString helpFile = Application().HelpFile;
     if (!QDesktopServices::openUrl(QUrl::fromLocalFile(helpFile)))
         WarningBox(this, QStringLiteral("ヘルプファイル %1 を表示できません。").arg(helpFile));
+}
+
+void TFormMain::ActionHelpVersionExecute(QObject *)
+{
+    TFormAboutBox box(this);
+    box.exec();
 }
 
 void TFormMain::RunCommandLine()

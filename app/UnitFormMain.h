@@ -3,6 +3,7 @@
 // run the compaction.
 #pragma once
 
+#include "app/ActionManager.h"
 #include "app/FormMainActions.h"
 #include "app/ProjectFile.h"
 #include "forms/FormMainLayout.h"
@@ -12,6 +13,13 @@
 #include <functional>
 
 class QFileDialog;
+class QGroupBox;
+class QLabel;
+class QMenuBar;
+class QPushButton;
+class QToolBar;
+class QToolButton;
+class THintTracker;
 
 // How the last run of the compaction command ended.
 enum class TCompactionOutcome {
@@ -53,8 +61,20 @@ public:
     void FileOpenTargetMdbBeforeExecute(QObject *sender);
     void FileOpenTargetMdbAccept(QObject *sender);
     void ActionHelpShowExecute(QObject *sender);
+    // The about box, modal over the window.
+    void ActionHelpVersionExecute(QObject *sender);
     // Presets a browse dialog: file name and folder of an existing file, else none.
-    void PrepareFileDialog(const QString &path, QFileDialog *dialog);
+    void PrepareFileDialog(const QString &path, TFileDialog *dialog);
+
+    // The settings-file commands (New, Open, Save As) and the batch-file
+    // command. The dialog commands run their dialog themselves: the before
+    // step may preset it, the accept step runs only after the user accepted
+    // a file name and reads it from the dialog's FileName().
+    void ActionFileNewExecute(QObject *sender);
+    void ActionFileOpenAccept(QObject *sender);
+    void ActionFileSaveAsBeforeExecute(QObject *sender);
+    void ActionFileSaveAsAccept(QObject *sender);
+    void ActionFileCreateBatAccept(QObject *sender);
 
     // The unattended start: applies the process arguments, runs the
     // compaction when they ask for it.
@@ -66,25 +86,45 @@ public:
     // True once the compaction command has closed the window (auto-exit).
     bool ClosedByAutoExit() const { return FClosedByAutoExit; }
 
-    // Runs a browse dialog modally; true when the user accepted a file. Tests
-    // and other front ends replace it.
+    // Runs a file dialog of any command modally, once it is set up; true when
+    // the user accepted a file. Tests and other front ends replace it; an
+    // empty runner shows the dialog.
     using FileDialogRunner = std::function<bool(QFileDialog *dialog)>;
-    void SetFileDialogRunner(FileDialogRunner runner) { FRunFileDialog = std::move(runner); }
+    void SetFileDialogRunner(FileDialogRunner runner);
 
     // The controls, commands and dialogs, by their names.
+    QToolBar *ActionToolBar1;
     QLineEdit *EditSourceMdbPath;
+    QToolButton *SpeedButton1;
     QLineEdit *EditSourceMdbPassword;
     QLineEdit *EditTargetMdbPath;
+    QToolButton *SpeedButton2;
+    QLabel *Label1;
     QLineEdit *EditTargetMdbPassword;
     QComboBox *ComboBoxEngineType;
+    QGroupBox *GroupBox1;
     QCheckBox *CheckBoxOptionAutoExit;
+    QPushButton *BitBtn1;
     QStatusBar *StatusBar1;
+    QMenuBar *MainMenu1;
+    TActionManager *ActionManager1;
     QAction *ActionTessivar;
-    QAction *FileOpenSourceMdb;
-    QAction *FileOpenTargetMdb;
+    TFileDialogAction *FileOpenSourceMdb;
+    TFileDialogAction *FileOpenTargetMdb;
+    QAction *ActionFileNew;
+    TFileDialogAction *ActionFileOpen;
+    TFileDialogAction *ActionFileSaveAs;
+    TFileDialogAction *ActionFileCreateBat;
+    QAction *ActionHelpVersion;
     QAction *ActionHelpShow;
-    QFileDialog *FileOpenSourceMdbDialog;
-    QFileDialog *FileOpenTargetMdbDialog;
+    TFileDialog *FileOpenSourceMdbDialog;
+    TFileDialog *FileOpenTargetMdbDialog;
+    TFileDialog *ActionFileOpenDialog;
+    TFileDialog *ActionFileSaveAsDialog;
+    TFileDialog *ActionFileCreateBatDialog;
+    // Shows hints of the control under the pointer and of menu items in the
+    // status bar.
+    THintTracker *HintTracker;
 
 signals:
     // The first idle processing after the window was shown is over.
@@ -95,8 +135,6 @@ signals:
 private:
     void FormCreate();
     void ConnectActions();
-    void RunFileDialogCommand(QFileDialog *dialog, void (TFormMain::*beforeExecute)(QObject *),
-                              void (TFormMain::*accept)(QObject *), QObject *sender);
     void CompactJob();
     void ShowCompactionProgress(int percent);
 
@@ -104,7 +142,6 @@ private:
     TCompactionOutcome FLastCompactionOutcome = TCompactionOutcome::None;
     bool FClosedByAutoExit = false;
     int FShownPercent = -1;
-    FileDialogRunner FRunFileDialog;
 };
 
 // The text after the last backslash, slash or colon (the caption shows it).

@@ -7,11 +7,11 @@ cd "$(dirname "$0")/.."
 packages=(
   cmake g++ make pkg-config ninja-build
   qt6-base-dev qt6-translations-l10n libgtest-dev
-  fonts-ipafont-gothic xdg-utils
+  fonts-ipafont-gothic fonts-wine xdg-utils
   librsvg2-bin
   mdbtools
   clang libclang-rt-14-dev
-  xvfb xauth
+  xvfb xauth xdotool imagemagick
 )
 
 missing=()
