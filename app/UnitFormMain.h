@@ -74,6 +74,13 @@ public:
     void ActionFileOpenAccept(QObject *sender);
     void ActionFileSaveAsBeforeExecute(QObject *sender);
     void ActionFileSaveAsAccept(QObject *sender);
+    // Shows the job of a settings file and remembers its name; errors leave
+    // the command for the application-wide handler.
+    void OpenProjectFile(const QString &fileName);
+    // Saves the window's job into the file (keeping the file's other
+    // content) and remembers its name; false after an error, which has been
+    // shown in the warning box.
+    bool SaveProjectFileAs(const QString &fileName);
     void ActionFileCreateBatAccept(QObject *sender);
 
     // The unattended start: applies the process arguments, runs the

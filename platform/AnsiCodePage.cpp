@@ -3,6 +3,7 @@
 #include <QVector>
 
 #include <cerrno>
+#include <string>
 #include <iconv.h>
 #include <langinfo.h>
 
@@ -100,11 +101,13 @@ QString AnsiToUnicode(const QByteArray &bytes, const QByteArray &codePage)
         ++in;
         --inLeft;
     }
-    QString text;
+    // One conversion for the whole text: appending character by character
+    // made large files crawl.
+    std::u32string codePoints;
+    codePoints.reserve(static_cast<size_t>(utf32.size() / 4));
     for (qsizetype i = 0; i + 3 < utf32.size(); i += 4) {
         const auto *p = reinterpret_cast<const unsigned char *>(utf32.constData() + i);
-        const char32_t cp = p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<char32_t>(p[3]) << 24);
-        text.append(QString::fromUcs4(&cp, 1));
+        codePoints.push_back(p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<char32_t>(p[3]) << 24));
     }
-    return text;
+    return QString::fromUcs4(codePoints.data(), static_cast<qsizetype>(codePoints.size()));
 }

@@ -10,6 +10,7 @@ packages=(
   fonts-ipafont-gothic fonts-wine xdg-utils
   librsvg2-bin
   mdbtools
+  locales  # ja_JP data the Shift_JIS settings-file test compiles with localedef
   clang libclang-rt-14-dev
   xvfb xauth xdotool imagemagick
 )
