@@ -24,7 +24,7 @@ enum class ColumnType : std::uint8_t {
     Unknown0D = 0x0D,
     Guid = 0x0F,
     Decimal = 0x10,
-    Unknown11 = 0x11,
+    Unknown11 = 0x11,  // fixed binary: MSysAccessObjects.Data in Jet 4 (3992 bytes)
     Complex = 0x12,
     BigInt = 0x13,
 };

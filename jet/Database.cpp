@@ -30,8 +30,9 @@ void Database::forEachRow(const TableDef &def, const std::string &tableName,
 {
     RowDecoder decoder(*file_, def);
     TableScan scan(*file_, def, tableName);
+    std::string where;
     while (scan.next()) {
-        const std::string where = scan.where();
+        scan.where(where);
         decoder.split(scan.row().bytes, where);
         visit(scan.row(), decoder, where);
     }

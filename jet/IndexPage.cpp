@@ -106,6 +106,7 @@ private:
         result_.depth = std::max(result_.depth, depth);
         const IndexPage page = readIndexPage(file_, number, where_);
         if (page.leaf) {
+            result_.leaves.push_back({number, page.previous, page.next});
             for (const auto &bytes : page.entries)
                 emitLeafEntry(bytes, number);
             return;

@@ -42,6 +42,10 @@ struct IndexEntry {
 
 struct IndexWalk {
     std::vector<PageNumber> pages;  // every page of the tree, in visiting order
+    struct Leaf {
+        PageNumber page, previous, next;
+    };
+    std::vector<Leaf> leaves;       // the leaves in key order, with their sibling links
     unsigned depth = 0;             // levels (1 = the root is a leaf)
     std::uint64_t entries = 0;
 };

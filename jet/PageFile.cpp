@@ -12,7 +12,7 @@ namespace {
 
 // Pages read with one system call on a miss: tables and chains are mostly laid
 // out forwards, so the next pages are usually wanted next.
-constexpr PageNumber kReadAheadPages = 8;
+constexpr PageNumber kReadAheadPages = 32;
 
 }  // namespace
 
@@ -72,6 +72,8 @@ PageHandle PageFile::page(PageNumber number) const
     if (found == slotOf_.end()) {
         load(number);
         found = slotOf_.find(number);
+        if (found == slotOf_.end())
+            throw Error(ErrorKind::Io, describePage(number) + " を読み込めません。");
     }
     Slot &slot = slots_[found->second];
     slot.referenced = true;
@@ -104,23 +106,33 @@ std::shared_ptr<Page> PageFile::takeSlot(PageNumber number) const
 
 void PageFile::load(PageNumber first) const
 {
+    // At most half the cache, so that the clock never reclaims a page of this batch.
+    const PageNumber limit = std::min<PageNumber>(kReadAheadPages, static_cast<PageNumber>(slots_.size() / 2));
     PageNumber count = 1;
-    while (count < kReadAheadPages && first + count < pageCount_ && !slotOf_.count(first + count))
+    while (count < limit && first + count < pageCount_ && !slotOf_.count(first + count))
         ++count;
     const std::size_t pageSize = format_->pageSize;
-    readBuffer_.resize(count * pageSize);
-    source_->read(static_cast<std::uint64_t>(first) * pageSize, readBuffer_);
-    pagesLoaded_ += count;
+    std::vector<std::shared_ptr<Page>> pages;
+    std::vector<MutableByteSpan> buffers;
     for (PageNumber i = 0; i < count; ++i) {
-        const PageNumber number = first + i;
-        std::shared_ptr<Page> page = takeSlot(number);
-        std::memcpy(page->bytes.data(), readBuffer_.data() + i * pageSize, pageSize);
-        if (number == 0)
+        pages.push_back(takeSlot(first + i));
+        buffers.push_back(pages.back()->bytes);
+        if (i == 0)
+            slots_[slotOf_[first]].referenced = true;  // keep the wanted page through the read-ahead
+    }
+    try {
+        source_->readScattered(static_cast<std::uint64_t>(first) * pageSize, buffers);
+    } catch (...) {
+        for (const auto &page : pages)
+            slotOf_.erase(page->number);  // never leave unread pages in the cache
+        throw;
+    }
+    pagesLoaded_ += count;
+    for (const auto &page : pages) {
+        if (page->number == 0)
             std::memcpy(page->bytes.data(), headerPage_.data(), pageSize);
         else if (header_.encoded())
-            rc4ApplyPage(header_.encodingKey, number, page->bytes);
-        if (i == 0)
-            slots_[slotOf_[number]].referenced = true;  // keep the wanted page through the read-ahead
+            rc4ApplyPage(header_.encodingKey, page->number, page->bytes);
     }
 }
 

@@ -81,7 +81,6 @@ private:
     mutable std::vector<Slot> slots_;
     mutable std::unordered_map<PageNumber, std::size_t> slotOf_;
     mutable std::size_t clockHand_ = 0;
-    mutable std::vector<std::uint8_t> readBuffer_;
     mutable std::uint64_t pagesLoaded_ = 0;
 };
 

@@ -6,7 +6,10 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
+
+#include <vector>
 
 namespace jet {
 
@@ -49,6 +52,20 @@ public:
                                                (got < 0 ? systemMessage(errno) : "ファイルが途中で終わっています。"));
             done += static_cast<std::size_t>(got);
         }
+    }
+
+    void readScattered(std::uint64_t offset, std::span<const MutableByteSpan> buffers) const override
+    {
+        std::vector<iovec> vectors;
+        std::size_t total = 0;
+        for (const MutableByteSpan &buffer : buffers) {
+            vectors.push_back({buffer.data(), buffer.size()});
+            total += buffer.size();
+        }
+        const ssize_t got = ::preadv(fd_, vectors.data(), static_cast<int>(vectors.size()), static_cast<off_t>(offset));
+        if (got == static_cast<ssize_t>(total))
+            return;
+        PageSource::readScattered(offset, buffers);  // short or interrupted: byte-exact fallback
     }
 
 private:

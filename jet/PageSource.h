@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,15 @@ public:
     virtual std::uint64_t size() const = 0;
     // Reads exactly out.size() bytes at `offset`; throws jet::Error(Io) on failure.
     virtual void read(std::uint64_t offset, MutableByteSpan out) const = 0;
+    // Reads consecutive bytes at `offset` into several buffers in turn (one
+    // system call for files).
+    virtual void readScattered(std::uint64_t offset, std::span<const MutableByteSpan> buffers) const
+    {
+        for (const MutableByteSpan &buffer : buffers) {
+            read(offset, buffer);
+            offset += buffer.size();
+        }
+    }
     // The name used in messages (the path for files).
     virtual const std::string &name() const = 0;
 };

@@ -24,7 +24,7 @@ void RowDecoder::values(std::vector<Value> &out, const std::string &where) const
 {
     out.resize(def_.columns.size());
     for (std::size_t i = 0; i < def_.columns.size(); ++i)
-        out[i] = decodeValue(context_, def_.columns[i], columns_.columns[i], where);
+        decodeValueInto(context_, def_.columns[i], columns_.columns[i], where, out[i]);
 }
 
 std::vector<LongValueField> RowDecoder::longValueFields(const std::string &where) const

@@ -2,6 +2,8 @@
 
 #include "jet/Error.h"
 
+#include <cstdio>
+
 namespace jet {
 
 namespace {
@@ -13,14 +15,24 @@ constexpr int kMaxOverflowHops = 8;
 
 TableScan::TableScan(const PageFile &file, const TableDef &def, std::string tableName)
     : file_(file), def_(def), tableName_(std::move(tableName)),
+      wherePrefix_("テーブル '" + tableName_ + "' のファイル '" + file.path() + "' のページ "),
       owned_(readUsageMap(file, def.ownedPages, "テーブル '" + tableName_ + "' のデータページの使用マップ"))
 {
 }
 
 std::string TableScan::where() const
 {
-    return "テーブル '" + tableName_ + "' の" + file_.describePage(row_.position.page) + " 行 " +
-           std::to_string(row_.position.row);
+    std::string out;
+    where(out);
+    return out;
+}
+
+void TableScan::where(std::string &out) const
+{
+    out.assign(wherePrefix_);
+    char digits[32];
+    out.append(digits, static_cast<std::size_t>(std::snprintf(digits, sizeof digits, "%u 行 %u", row_.position.page,
+                                                               static_cast<unsigned>(row_.position.row))));
 }
 
 bool TableScan::openNextPage()

@@ -40,8 +40,10 @@ public:
 
     const UsageMap &ownedPages() const { return owned_; }
     const std::vector<SkippedPage> &skippedPages() const { return skipped_; }
-    // "テーブル 'T' のページ P 行 R" for messages about the current row.
+    // "テーブル 'T' のファイル 'F' のページ P 行 R" for messages about the current row.
     std::string where() const;
+    // The same into `out` (reusing its capacity; cheap enough for every row).
+    void where(std::string &out) const;
 
 private:
     bool openNextPage();
@@ -50,6 +52,7 @@ private:
     const PageFile &file_;
     const TableDef &def_;
     std::string tableName_;
+    std::string wherePrefix_;
     UsageMap owned_;
     std::size_t pageIndex_ = 0;
     std::optional<DataPageView> page_;

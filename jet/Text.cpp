@@ -81,25 +81,42 @@ private:
 
 }  // namespace
 
+void appendUtf16le(std::string &out, ByteSpan bytes)
+{
+    char16_t pendingHigh = 0;
+    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+        if (bytes[i + 1] == 0 && bytes[i] < 0x80 && !pendingHigh)
+            out.push_back(static_cast<char>(bytes[i]));
+        else
+            appendUtf16Unit(out, static_cast<char16_t>(loadLE16(bytes.data() + i)), pendingHigh);
+    }
+    if (pendingHigh)
+        appendUtf8(out, 0xFFFD);
+}
+
 std::string utf16leToUtf8(ByteSpan bytes)
 {
     std::string out;
     out.reserve(bytes.size());
-    char16_t pendingHigh = 0;
-    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2)
-        appendUtf16Unit(out, static_cast<char16_t>(loadLE16(bytes.data() + i)), pendingHigh);
-    if (pendingHigh)
-        appendUtf8(out, 0xFFFD);
+    appendUtf16le(out, bytes);
     return out;
 }
 
 std::string jet4TextToUtf8(ByteSpan bytes)
 {
-    if (bytes.size() < 2 || bytes[0] != 0xFF || bytes[1] != 0xFE)
-        return utf16leToUtf8(bytes);
-    // See §text.j4: 0x00 toggles between one-byte and two-byte runs.
     std::string out;
     out.reserve(bytes.size());
+    appendJet4Text(out, bytes);
+    return out;
+}
+
+void appendJet4Text(std::string &out, ByteSpan bytes)
+{
+    if (bytes.size() < 2 || bytes[0] != 0xFF || bytes[1] != 0xFE) {
+        appendUtf16le(out, bytes);
+        return;
+    }
+    // See §text.j4: 0x00 toggles between one-byte and two-byte runs.
     bool compressed = true;
     char16_t pendingHigh = 0;
     std::size_t i = 2;
@@ -108,7 +125,10 @@ std::string jet4TextToUtf8(ByteSpan bytes)
             compressed = !compressed;
             ++i;
         } else if (compressed) {
-            appendUtf16Unit(out, bytes[i], pendingHigh);
+            if (bytes[i] < 0x80 && !pendingHigh)
+                out.push_back(static_cast<char>(bytes[i]));
+            else
+                appendUtf16Unit(out, bytes[i], pendingHigh);
             ++i;
         } else {
             if (i + 1 >= bytes.size())
@@ -119,13 +139,18 @@ std::string jet4TextToUtf8(ByteSpan bytes)
     }
     if (pendingHigh)
         appendUtf8(out, 0xFFFD);
-    return out;
 }
 
 std::string codePageToUtf8(ByteSpan bytes, unsigned codePage)
 {
     std::string out;
     out.reserve(bytes.size());
+    appendCodePageText(out, bytes, codePage);
+    return out;
+}
+
+void appendCodePageText(std::string &out, ByteSpan bytes, unsigned codePage)
+{
     bool ascii = true;
     for (std::uint8_t b : bytes)
         ascii = ascii && b < 0x80;
@@ -138,13 +163,13 @@ std::string codePageToUtf8(ByteSpan bytes, unsigned codePage)
             else
                 appendUtf8(out, b);
         }
-        return out;
+        return;
     }
     Iconv cd("UTF-8", iconvName(codePage));
     if (!cd.ok()) {
         for (std::uint8_t b : bytes)
             appendUtf8(out, b < 0x80 ? b : 0xFFFD);
-        return out;
+        return;
     }
     std::string in(reinterpret_cast<const char *>(bytes.data()), bytes.size());
     char *inPtr = in.data();
@@ -163,7 +188,6 @@ std::string codePageToUtf8(ByteSpan bytes, unsigned codePage)
             --inLeft;
         }
     }
-    return out;
 }
 
 std::u16string utf8ToUtf16(std::string_view s)

@@ -27,6 +27,11 @@ std::u16string utf8ToUtf16(std::string_view utf8);
 // UTF-8 to code-page bytes; returns false when a character has no mapping.
 bool utf8ToCodePage(std::string_view utf8, unsigned codePage, std::string &out);
 
+// The same conversions appending to `out`, so callers can reuse its capacity.
+void appendUtf16le(std::string &out, ByteSpan bytes);
+void appendJet4Text(std::string &out, ByteSpan bytes);
+void appendCodePageText(std::string &out, ByteSpan bytes, unsigned codePage);
+
 // Appends one code point as UTF-8.
 void appendUtf8(std::string &out, char32_t codePoint);
 

@@ -51,9 +51,8 @@ std::string decimalText(ByteSpan bytes, unsigned scale)
     return digits;
 }
 
-Value decodeFixedSize(const ColumnDef &column, ByteSpan bytes, const std::string &where)
+void decodeFixedSize(const ColumnDef &column, ByteSpan bytes, const std::string &where, Value &value)
 {
-    Value value;
     const std::size_t need = column.fixedSize();
     if (bytes.size() < need)
         throw Error(ErrorKind::Damaged, where + ": 列 '" + column.name + "' の値が " + std::to_string(bytes.size()) +
@@ -98,7 +97,6 @@ Value decodeFixedSize(const ColumnDef &column, ByteSpan bytes, const std::string
     default:
         break;
     }
-    return value;
 }
 
 bool isFixedSizeType(ColumnType type)
@@ -123,30 +121,50 @@ bool isFixedSizeType(ColumnType type)
 
 }  // namespace
 
-std::string decodeText(const ValueContext &context, ByteSpan bytes)
+void appendText(const ValueContext &context, ByteSpan bytes, std::string &out)
 {
     if (context.version == JetVersion::Jet3)
-        return codePageToUtf8(bytes, context.codePage);
-    return jet4TextToUtf8(bytes);
+        appendCodePageText(out, bytes, context.codePage);
+    else
+        appendJet4Text(out, bytes);
+}
+
+std::string decodeText(const ValueContext &context, ByteSpan bytes)
+{
+    std::string text;
+    appendText(context, bytes, text);
+    return text;
 }
 
 Value decodeValue(const ValueContext &context, const ColumnDef &column, const ColumnSlice &slice,
                   const std::string &where)
 {
     Value value;
+    decodeValueInto(context, column, slice, where, value);
+    return value;
+}
+
+void decodeValueInto(const ValueContext &context, const ColumnDef &column, const ColumnSlice &slice,
+                     const std::string &where, Value &value)
+{
+    value.kind = Value::Kind::Null;
+    value.text.clear();
+    value.bytes.clear();
     if (column.type == ColumnType::Boolean) {
         value.kind = Value::Kind::Boolean;
         value.boolean = slice.present;
-        return value;
+        return;
     }
     if (!slice.present)
-        return value;
-    if (isFixedSizeType(column.type))
-        return decodeFixedSize(column, slice.bytes, where);
+        return;
+    if (isFixedSizeType(column.type)) {
+        decodeFixedSize(column, slice.bytes, where, value);
+        return;
+    }
     if (column.type == ColumnType::Text) {
         value.kind = Value::Kind::Text;
-        value.text = decodeText(context, slice.bytes);
-        return value;
+        appendText(context, slice.bytes, value.text);
+        return;
     }
     if (column.isLongValue()) {
         const std::string at = where + " 列 '" + column.name + "'";
@@ -156,16 +174,15 @@ Value decodeValue(const ValueContext &context, const ColumnDef &column, const Co
             bytes = readLongValue(*context.file, *header, at);
         if (column.type == ColumnType::Memo) {
             value.kind = Value::Kind::Text;
-            value.text = decodeText(context, bytes);
+            appendText(context, bytes, value.text);
         } else {
             value.kind = Value::Kind::Binary;
             value.bytes = std::move(bytes);
         }
-        return value;
+        return;
     }
     value.kind = Value::Kind::Binary;
     value.bytes.assign(slice.bytes.begin(), slice.bytes.end());
-    return value;
 }
 
 std::string formatGuid(ByteSpan b)

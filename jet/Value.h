@@ -44,6 +44,10 @@ struct ValueContext {
 Value decodeValue(const ValueContext &context, const ColumnDef &column, const ColumnSlice &slice,
                   const std::string &where);
 
+// The same, into `out`, reusing the capacity of its text and bytes.
+void decodeValueInto(const ValueContext &context, const ColumnDef &column, const ColumnSlice &slice,
+                     const std::string &where, Value &out);
+
 // Text of a stored Text/Memo value in the file's format.
 std::string decodeText(const ValueContext &context, ByteSpan bytes);
 

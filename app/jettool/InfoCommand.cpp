@@ -2,9 +2,11 @@
 #include "app/jettool/Commands.h"
 
 #include "jet/Database.h"
+#include "jet/Error.h"
 #include "jet/UsageMap.h"
 
 #include <cstdio>
+#include <iostream>
 
 namespace jettool {
 
@@ -36,14 +38,23 @@ int runInfo(const Options &options, std::ostream &out)
     if (header.creationDate)
         out << "created\t" << jet::formatDateTime(*header.creationDate) << "\n";
     out << "free-pages\t" << jet::readGlobalUsageMap(file).pages.size() << "\n";
+    // A damaged table gets "-" for its rows and a message on stderr; the others are still listed.
+    int status = 0;
     for (const jet::TableEntry &table : db->catalog().tables) {
         std::uint64_t rows = 0;
-        if (table.kind == jet::TableKind::User || table.kind == jet::TableKind::System)
-            rows = db->countRows(db->tableDef(table), table.name);
-        out << (table.kind == jet::TableKind::System ? "system-table" : "table") << "\t" << table.name << "\t" << rows
-            << "\n";
+        bool damaged = false;
+        try {
+            if (table.isLocal())
+                rows = db->countRows(db->tableDef(table), table.name);
+        } catch (const jet::Error &error) {
+            damaged = true;
+            std::cerr << "tessivar-jet: " << error.what() << "\n";
+            status = 1;
+        }
+        out << (table.kind == jet::TableKind::System ? "system-table" : "table") << "\t" << table.name << "\t"
+            << (damaged ? std::string("-") : std::to_string(rows)) << "\n";
     }
-    return 0;
+    return status;
 }
 
 
