@@ -1,6 +1,6 @@
 # Installation layout and the Debian package. The help document is installed
 # with the program (app/CMakeLists.txt) to share/tessivar/help, where
-# platform/AppPaths.h looks for it.
+# HelpFileForExecutable (app/UnitFormMain.cpp) looks for it.
 
 include(GNUInstallDirs)
 
