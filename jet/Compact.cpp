@@ -8,6 +8,7 @@
 #include "jet/write/OutputFile.h"
 
 #include <algorithm>
+#include <chrono>
 
 namespace jet {
 
@@ -58,6 +59,20 @@ private:
     int last_ = -1;
 };
 
+class Stopwatch {
+public:
+    double lap()
+    {
+        const auto now = std::chrono::steady_clock::now();
+        const double seconds = std::chrono::duration<double>(now - last_).count();
+        last_ = now;
+        return seconds;
+    }
+
+private:
+    std::chrono::steady_clock::time_point last_ = std::chrono::steady_clock::now();
+};
+
 }  // namespace
 
 CompactResult compactDatabase(const CompactRequest &request)
@@ -77,17 +92,21 @@ CompactResult compactDatabase(const CompactRequest &request)
     write::CompactionSettings settings{request.targetPassword, folderOf(request.targetPath),
                                        request.sortMemoryBudget,
                                        [&](double fraction) { progress.report(2 + static_cast<int>(fraction * 83)); }};
+    CompactResult result;
+    Stopwatch phase;
     const write::CompactionOutcome outcome = write::writeCompactedCopy(*source, out, settings);
     out.resize(static_cast<std::uint64_t>(outcome.pageCount) * source->file().pageSize());
+    result.copySeconds = phase.lap();
     out.flush();
+    result.flushSeconds = phase.lap();
     progress.report(88);
 
     write::verifyCopy(out.temporaryPath(), request.targetPassword, outcome.expected);
+    result.verifySeconds = phase.lap();
     progress.report(98);
     out.commit();
     progress.report(100);
 
-    CompactResult result;
     result.sourceBytes = source->file().fileSize();
     result.targetBytes = out.size();
     result.tables = outcome.tables;
