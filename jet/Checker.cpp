@@ -2,11 +2,10 @@
 
 #include "jet/Error.h"
 #include "jet/IndexPage.h"
+#include "jet/LiveRowSlots.h"
 #include "jet/UsageMap.h"
 
 #include <algorithm>
-#include <map>
-#include <set>
 #include <unordered_map>
 
 namespace jet {
@@ -33,15 +32,10 @@ bool isJetColumnType(ColumnType type)
            type == ColumnType::Unknown11;
 }
 
-struct LiveRowInfo {
-    RowId position;
-    std::uint64_t nullKeys = 0;  // bit i: every key column of real index i is null
-};
-
 class Checker {
 public:
-    Checker(const Database &db, const std::function<void(int)> &progress)
-        : db_(db), file_(db.file()), progress_(progress), owner_(file_.pageCount(), kNoOwner)
+    Checker(const Database &db, const CheckOptions &options)
+        : db_(db), file_(db.file()), options_(options), owner_(file_.pageCount(), kNoOwner), rows_(file_.pageCount())
     {
     }
 
@@ -57,12 +51,12 @@ public:
         const auto &tables = db_.catalog().tables;
         for (std::size_t i = 0; i < tables.size(); ++i) {
             checkTable(tables[i]);
-            if (progress_)
-                progress_(static_cast<int>(90 * (i + 1) / tables.size()));
+            if (options_.progress)
+                options_.progress(static_cast<int>(90 * (i + 1) / tables.size()));
         }
         guarded("", [&] { checkPageAccounting(); });
-        if (progress_)
-            progress_(100);
+        if (options_.progress)
+            options_.progress(100);
         return std::move(report_);
     }
 
@@ -159,6 +153,7 @@ private:
                         " は Jet 3 / Jet 4 の型ではないため、値を確かめられません。");
         if (entry.kind == TableKind::LinkedOdbc)
             return;
+        rows_.clear();
         TableCheck(*this, entry.name, def).run();
     }
 
@@ -180,7 +175,7 @@ private:
             c_.guarded(name_, [&] { checkFreeMap(owned); });
             c_.guarded(name_, [&] { claimLongValuePages(); });
             scanRows();
-            c_.report_.rows += rows_.size();
+            c_.report_.rows += rowCount_;
             checkRowCount();
             for (const RealIndexDef &index : def_.realIndexes)
                 c_.guarded(name_, [&] { checkIndex(index); });
@@ -222,22 +217,27 @@ private:
         {
             RowDecoder decoder(c_.file_, def_);
             TableScan scan(c_.file_, def_, name_);
-            std::vector<Value> values;
+            prepareRowInspection();
             const ColumnDef *autoNumber = def_.autoNumberColumn();
+            RowObserver *observer = c_.options_.rows;
+            if (observer)
+                observer->tableStarts(name_, def_);
+            std::string where;
             const bool scanned = c_.guarded(name_, [&] {
                 while (scan.next()) {
-                    const std::string where = scan.where();
-                    LiveRowInfo info{scan.row().position, 0};
-                    if (c_.guarded(name_, [&] {
-                            decoder.split(scan.row().bytes, where);
-                            decoder.values(values, where);
-                            checkLongValueRows(decoder, where);
-                        })) {
-                        info.nullKeys = nullKeyMask(values);
-                        if (autoNumber && !values[autoNumber->position].isNull())
-                            maxAutoNumber_ = std::max(maxAutoNumber_, values[autoNumber->position].integer);
+                    ++rowCount_;
+                    const std::uint32_t slot = c_.rows_.add(scan.row().position);
+                    if (!inspectRow(scan, decoder, where))
+                        continue;
+                    const RowColumns &columns = decoder.columns();
+                    recordNullKeys(columns, slot);
+                    if (autoNumber && columns.columns[autoNumber->position].present) {
+                        decodeValueInto(decoder.context(), *autoNumber, columns.columns[autoNumber->position], where,
+                                        scratch_);
+                        maxAutoNumber_ = std::max(maxAutoNumber_, scratch_.integer);
                     }
-                    rows_.push_back(info);
+                    if (observer)
+                        observer->row(scan.row().bytes, std::span(outOfRow_.data(), outOfRowCount_));
                 }
             });
             for (const SkippedPage &skipped : scan.skippedPages())
@@ -246,56 +246,130 @@ private:
                 c_.problem(name_, def_.firstPage, def_.offsets.autoNumber,
                            "オートナンバーの最終値 " + std::to_string(def_.autoNumber) + " が列 '" + autoNumber->name +
                                "' の最大値 " + std::to_string(maxAutoNumber_) + " より小さくなっています。");
-            std::sort(rows_.begin(), rows_.end(),
-                      [](const LiveRowInfo &a, const LiveRowInfo &b) { return a.position < b.position; });
         }
 
-        void checkLongValueRows(const RowDecoder &decoder, const std::string &where)
+        void prepareRowInspection()
         {
-            for (const LongValueField &field : decoder.longValueFields(where)) {
-                const auto map = longValuePages_.find(field.column->number);
-                visitLongValueRows(c_.file_, field.header, where, [&](RowId row, ByteSpan) {
-                    if (map != longValuePages_.end() && !map->second.contains(row.page))
-                        c_.problem(name_, row.page, std::nullopt,
-                                   where + " 列 '" + field.column->name + "' の長い値の行 " + row.describe() +
-                                       " が列の使用マップにないページにあります。");
-                });
+            for (const ColumnDef &column : def_.columns)
+                columnLabels_.push_back(" 列 '" + column.name + "'");
+            // Null keys matter to the duplicate check of unique indexes and to
+            // the coverage of indexes that leave null keys out.
+            nullKeys_.resize(std::min<std::size_t>(def_.realIndexes.size(), 64));
+            for (std::size_t i = 0; i < nullKeys_.size(); ++i) {
+                const RealIndexDef &index = def_.realIndexes[i];
+                if (!index.unique() && !index.ignoreNulls())
+                    continue;
+                NullKeyMarks &marks = nullKeys_[i];
+                marks.wanted = true;
+                for (const IndexKeyColumn &key : index.columns)
+                    if (const ColumnDef *column = def_.columnByNumber(key.columnNumber))
+                        marks.columns.push_back(column);
             }
         }
 
-        std::uint64_t nullKeyMask(const std::vector<Value> &values) const
+        // Messages name the row (table, file, page, row). Building that name
+        // for each of millions of rows would cost more than checking them, so
+        // a row is checked unnamed first and, only when something is wrong,
+        // once more with its name for the message; the check only reads, so
+        // the second run finds the same. False when the row is damaged.
+        bool inspectRow(const TableScan &scan, RowDecoder &decoder, std::string &where)
         {
-            std::uint64_t mask = 0;
-            for (std::size_t i = 0; i < def_.realIndexes.size() && i < 64; ++i) {
+            static const std::string unnamed;
+            try {
+                inspectRowContent(scan.row().bytes, decoder, unnamed);
+            } catch (const Error &) {
+                scan.where(where);
+                if (!c_.guarded(name_, [&] { inspectRowContent(scan.row().bytes, decoder, where); }))
+                    return false;
+            }
+            if (!misplaced_.empty()) {
+                scan.where(where);
+                for (const MisplacedLongValue &misplaced : misplaced_)
+                    c_.problem(name_, misplaced.row.page, std::nullopt,
+                               where + " 列 '" + misplaced.column->name + "' の長い値の行 " + misplaced.row.describe() +
+                                   " が列の使用マップにないページにあります。");
+            }
+            return true;
+        }
+
+        // Everything decoding the row's values would find wrong, without
+        // converting text: fixed-size values must be whole, long values
+        // readable and on their column's pages.
+        void inspectRowContent(ByteSpan bytes, RowDecoder &decoder, const std::string &where)
+        {
+            misplaced_.clear();
+            outOfRowCount_ = 0;
+            const RowColumns &columns = decoder.split(bytes, where);
+            for (std::size_t i = 0; i < def_.columns.size(); ++i) {
+                const ColumnDef &column = def_.columns[i];
+                const ColumnSlice &slice = columns.columns[i];
+                if (column.type == ColumnType::Boolean || !slice.present || column.type == ColumnType::Text)
+                    continue;
+                if (column.isLongValue())
+                    inspectLongValue(column, slice, where + columnLabels_[i]);
+                else
+                    decodeValueInto(decoder.context(), column, slice, where, scratch_);
+            }
+        }
+
+        void inspectLongValue(const ColumnDef &column, const ColumnSlice &slice, const std::string &where)
+        {
+            const auto header = parseLongValueHeader(slice.bytes, where);
+            if (!header)
+                return;
+            OutOfRowValue *value = nullptr;
+            if (c_.options_.rows && header->kind != LongValueHeader::Kind::Inline) {
+                if (outOfRowCount_ == outOfRow_.size())
+                    outOfRow_.emplace_back();
+                value = &outOfRow_[outOfRowCount_++];
+                value->offsetInRow = slice.offset;
+                value->bytes.clear();
+            }
+            const auto map = longValuePages_.find(column.number);
+            visitLongValueRows(c_.file_, *header, where, [&](RowId row, ByteSpan data) {
+                if (map != longValuePages_.end() && !map->second.contains(row.page))
+                    misplaced_.push_back({&column, row});
+                if (value)
+                    value->bytes.insert(value->bytes.end(), data.begin(), data.end());
+            });
+        }
+
+        void recordNullKeys(const RowColumns &columns, std::uint32_t slot)
+        {
+            if (slot == LiveRowSlots::kNone)
+                return;
+            for (NullKeyMarks &marks : nullKeys_) {
+                if (!marks.wanted)
+                    continue;
                 bool allNull = true;
-                for (const IndexKeyColumn &key : def_.realIndexes[i].columns) {
-                    const ColumnDef *column = def_.columnByNumber(key.columnNumber);
-                    if (column && !values[column->position].isNull())
+                for (const ColumnDef *column : marks.columns)
+                    if (column->type == ColumnType::Boolean || columns.columns[column->position].present)
                         allNull = false;
-                }
-                if (allNull)
-                    mask |= std::uint64_t{1} << i;
+                if (marks.bits.size() <= slot)
+                    marks.bits.resize(slot + 1);
+                marks.bits[slot] = allNull;
             }
-            return mask;
+        }
+
+        // Whether every key column of real index `number` is null in the row at `slot`.
+        bool hasNullKey(std::size_t number, std::uint32_t slot) const
+        {
+            if (number >= nullKeys_.size())
+                return false;
+            const std::vector<bool> &bits = nullKeys_[number].bits;
+            return slot < bits.size() && bits[slot];
         }
 
         void checkRowCount()
         {
-            if (def_.rowCount == rows_.size())
+            if (def_.rowCount == rowCount_)
                 return;
             const std::string message = "定義の行数 " + std::to_string(def_.rowCount) + " と実際の行数 " +
-                                        std::to_string(rows_.size()) + " が違います。";
+                                        std::to_string(rowCount_) + " が違います。";
             if (rowCountMayDrift(name_))
                 c_.note(name_, def_.firstPage, message);
             else
                 c_.problem(name_, def_.firstPage, def_.offsets.rowCount, message);
-        }
-
-        const LiveRowInfo *findRow(RowId position) const
-        {
-            auto it = std::lower_bound(rows_.begin(), rows_.end(), position,
-                                       [](const LiveRowInfo &a, RowId b) { return a.position < b; });
-            return it != rows_.end() && it->position == position ? &*it : nullptr;
         }
 
         void checkIndex(const RealIndexDef &index)
@@ -304,7 +378,8 @@ private:
             const std::string where = "テーブル '" + name_ + "' の" + label;
             const std::uint32_t owner = c_.ownerId(where);
             const UsageMap map = c_.readMap(index.usageMap, where + " の使用マップ", owner, name_);
-            std::map<RowId, unsigned> hits;
+            const LiveRowSlots &rows = c_.rows_;
+            hits_.assign(rows.slotCount(), 0);
             std::vector<std::uint8_t> previousKey;
             RowId previousRow;
             bool first = true;
@@ -316,17 +391,18 @@ private:
                     if (disorder++ == 0)
                         c_.problem(name_, entry.leafPage, std::nullopt, label + " の項目が順序どおりではありません（" +
                                                                             entry.row.describe() + "）。");
-                const LiveRowInfo *row = findRow(entry.row);
-                if (!row) {
+                const std::uint32_t slot = rows.find(entry.row);
+                if (slot == LiveRowSlots::kNone) {
                     if (dangling++ == 0)
                         c_.problem(name_, entry.leafPage, std::nullopt,
                                    label + " の項目が存在しない行 " + entry.row.describe() + " を指しています。");
-                } else if (sameKey && index.unique() && !(row->nullKeys >> index.number & 1)) {
-                    if (duplicates++ == 0)
+                } else {
+                    if (sameKey && index.unique() && !hasNullKey(index.number, slot) && duplicates++ == 0)
                         c_.problem(name_, entry.leafPage, std::nullopt,
                                    label + " は一意ですが、" + entry.row.describe() + " のキーが重複しています。");
+                    if (hits_[slot] < 2)
+                        ++hits_[slot];
                 }
-                ++hits[entry.row];
                 if (!sameKey)
                     ++distinct;
                 previousKey = entry.key;
@@ -340,7 +416,7 @@ private:
                                " 件、一意違反 " + std::to_string(duplicates) + " 件。");
             checkIndexPages(index, label, walk, map, owner);
             checkLeafLinks(label, walk);
-            checkIndexCoverage(index, label, hits);
+            checkIndexCoverage(index, label);
             if (distinct != index.uniqueCount)
                 c_.note(name_, def_.firstPage, label + " の異なるキーの数 " + std::to_string(index.uniqueCount) +
                                                    " が実際（" + std::to_string(distinct) + "）と違います。");
@@ -383,20 +459,18 @@ private:
             }
         }
 
-        void checkIndexCoverage(const RealIndexDef &index, const std::string &label,
-                                const std::map<RowId, unsigned> &hits)
+        void checkIndexCoverage(const RealIndexDef &index, const std::string &label)
         {
             std::uint64_t missing = 0, repeated = 0;
             RowId firstMissing, firstRepeated;
-            for (const LiveRowInfo &row : rows_) {
-                const auto it = hits.find(row.position);
-                const unsigned count = it == hits.end() ? 0 : it->second;
-                const bool mayBeAbsent = index.ignoreNulls() && index.number < 64 && (row.nullKeys >> index.number & 1);
+            c_.rows_.forEachRow([&](std::uint32_t slot, RowId position) {
+                const unsigned count = hits_[slot];
+                const bool mayBeAbsent = index.ignoreNulls() && hasNullKey(index.number, slot);
                 if (count == 0 && !mayBeAbsent && missing++ == 0)
-                    firstMissing = row.position;
+                    firstMissing = position;
                 if (count > 1 && repeated++ == 0)
-                    firstRepeated = row.position;
-            }
+                    firstRepeated = position;
+            });
             if (missing)
                 c_.problem(name_, firstMissing.page, std::nullopt,
                            label + " に項目のない行が " + std::to_string(missing) + " 行あります（最初は " +
@@ -407,12 +481,29 @@ private:
                                firstRepeated.describe() + "）。");
         }
 
+        struct NullKeyMarks {
+            bool wanted = false;
+            std::vector<const ColumnDef *> columns;  // the key columns the table has
+            std::vector<bool> bits;                  // per row slot
+        };
+        struct MisplacedLongValue {
+            const ColumnDef *column;
+            RowId row;
+        };
+
         Checker &c_;
         const std::string &name_;
         const TableDef &def_;
-        std::vector<LiveRowInfo> rows_;
+        std::uint64_t rowCount_ = 0;
         std::unordered_map<std::uint16_t, UsageMap> longValuePages_;
         std::int64_t maxAutoNumber_ = 0;
+        std::vector<std::string> columnLabels_;
+        std::vector<NullKeyMarks> nullKeys_;          // per real index (the first 64)
+        std::vector<MisplacedLongValue> misplaced_;   // of the row being inspected
+        std::vector<OutOfRowValue> outOfRow_;         // of the row being inspected (capacity kept)
+        std::size_t outOfRowCount_ = 0;
+        Value scratch_;
+        std::vector<std::uint8_t> hits_;              // per row slot, for the index being checked; 2 = more than one
     };
 
     // §check.pages: owned pages must not be free; other pages must be.
@@ -471,12 +562,13 @@ private:
 
     const Database &db_;
     const PageFile &file_;
-    const std::function<void(int)> &progress_;
+    const CheckOptions &options_;
     std::unordered_map<PageNumber, std::string> tableAt_;
     CheckReport report_;
     std::vector<std::uint32_t> owner_;
     std::vector<std::string> ownerNames_;
     std::uint32_t mapHolder_ = 0;
+    LiveRowSlots rows_;  // of the table being checked; kept for its memory
 };
 
 const char *severityName(Finding::Severity severity)
@@ -509,7 +601,14 @@ std::size_t CheckReport::count(Finding::Severity severity) const
 
 CheckReport checkDatabase(const Database &db, const std::function<void(int)> &progress)
 {
-    return Checker(db, progress).run();
+    CheckOptions options;
+    options.progress = progress;
+    return checkDatabase(db, options);
+}
+
+CheckReport checkDatabase(const Database &db, const CheckOptions &options)
+{
+    return Checker(db, options).run();
 }
 
 CheckReport checkFile(const std::string &path, const std::string &password)

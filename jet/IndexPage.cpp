@@ -2,6 +2,7 @@
 
 #include "jet/Error.h"
 
+#include <algorithm>
 #include <unordered_set>
 
 namespace jet {
@@ -19,12 +20,30 @@ constexpr std::size_t kChildPointerLength = 4;
                                         detail + "）。");
 }
 
+// A page's entries in full (prefix restored), one after another in one
+// buffer: walking an index must not allocate per entry.
+struct FlatEntries {
+    std::vector<std::uint8_t> bytes;
+    std::vector<std::size_t> ends;  // entry k is bytes[ends[k-1], ends[k])
+
+    std::size_t count() const { return ends.size(); }
+    ByteSpan entry(std::size_t k) const
+    {
+        const std::size_t begin = k == 0 ? 0 : ends[k - 1];
+        return ByteSpan(bytes).subspan(begin, ends[k] - begin);
+    }
+};
+
 // §index.entries: each set mask bit marks where an entry ends.
-void readEntries(const PageFile &file, const Page &page, IndexPage &out, const std::string &where)
+std::size_t readEntries(const PageFile &file, const Page &page, bool leaf, std::size_t prefixLength,
+                        FlatEntries &out, const std::string &where)
 {
+    out.bytes.clear();
+    out.ends.clear();
     const FormatConstants &format = file.format();
     const auto &bytes = page.bytes;
     const std::size_t area = bytes.size() - format.indexEntriesOffset;
+    const std::size_t minimum = kRowPointerLength + (leaf ? 0 : kChildPointerLength);
     std::size_t start = 0;
     for (std::size_t i = 0; i < format.indexMaskLength; ++i) {
         std::uint8_t maskByte = bytes[format.indexMaskOffset + i];
@@ -35,48 +54,67 @@ void readEntries(const PageFile &file, const Page &page, IndexPage &out, const s
             if (end > area || end <= start)
                 throwBadIndexPage(file, page.number, where, "項目の終わり " + std::to_string(end) + " が不正");
             const std::uint8_t *stored = bytes.data() + format.indexEntriesOffset + start;
-            std::vector<std::uint8_t> entry;
-            if (!out.entries.empty() && out.prefixLength > 0) {
-                const auto &first = out.entries.front();
-                if (first.size() < out.prefixLength)
+            const std::size_t storedLength = end - start;
+            std::size_t prefix = 0;
+            if (out.count() > 0 && prefixLength > 0) {
+                if (out.ends.front() < prefixLength)
                     throwBadIndexPage(file, page.number, where, "共通接頭部が最初の項目より長い");
-                entry.assign(first.begin(), first.begin() + static_cast<std::ptrdiff_t>(out.prefixLength));
+                prefix = prefixLength;
             }
-            entry.insert(entry.end(), stored, stored + (end - start));
-            const std::size_t minimum = kRowPointerLength + (out.leaf ? 0 : kChildPointerLength);
-            if (entry.size() < minimum)
+            if (prefix + storedLength < minimum)
                 throwBadIndexPage(file, page.number, where, "項目が短すぎる");
-            out.entries.push_back(std::move(entry));
+            const std::size_t at = out.bytes.size();
+            out.bytes.resize(at + prefix + storedLength);
+            std::copy_n(out.bytes.data(), prefix, out.bytes.data() + at);  // the first entry's prefix
+            std::copy_n(stored, storedLength, out.bytes.data() + at + prefix);
+            out.ends.push_back(out.bytes.size());
             start = end;
         }
     }
-    out.usedBytes = start;
+    return start;
+}
+
+struct IndexPageHeader {
+    bool leaf = true;
+    std::size_t prefixLength = 0;
+};
+
+IndexPageHeader readHeader(const PageFile &file, const Page &page, IndexPage &out, const std::string &where)
+{
+    const FormatConstants &format = file.format();
+    const auto &bytes = page.bytes;
+    out.number = page.number;
+    if (bytes[0] == static_cast<std::uint8_t>(PageType::IndexLeaf))
+        out.leaf = true;
+    else if (bytes[0] == static_cast<std::uint8_t>(PageType::IndexNode))
+        out.leaf = false;
+    else
+        throwBadIndexPage(file, page.number, where, "ページの種類 " + std::to_string(bytes[0]));
+    out.freeSpace = loadLE16(bytes.data() + 2);
+    out.owner = loadLE32(bytes.data() + 4);
+    out.previous = loadLE32(bytes.data() + format.indexPrevOffset);
+    out.next = loadLE32(bytes.data() + format.indexNextOffset);
+    out.tail = loadLE32(bytes.data() + format.indexTailOffset);
+    out.prefixLength = format.indexPrefixLength == 1 ? bytes[format.indexPrefixOffset]
+                                                      : loadLE16(bytes.data() + format.indexPrefixOffset);
+    out.level = bytes[format.indexLevelOffset];
+    return {out.leaf, out.prefixLength};
 }
 
 }  // namespace
 
 IndexPage readIndexPage(const PageFile &file, PageNumber number, const std::string &where)
 {
-    const FormatConstants &format = file.format();
     PageHandle handle = file.page(number);
-    const auto &bytes = handle->bytes;
     IndexPage page;
-    page.number = number;
-    if (bytes[0] == static_cast<std::uint8_t>(PageType::IndexLeaf))
-        page.leaf = true;
-    else if (bytes[0] == static_cast<std::uint8_t>(PageType::IndexNode))
-        page.leaf = false;
-    else
-        throwBadIndexPage(file, number, where, "ページの種類 " + std::to_string(bytes[0]));
-    page.freeSpace = loadLE16(bytes.data() + 2);
-    page.owner = loadLE32(bytes.data() + 4);
-    page.previous = loadLE32(bytes.data() + format.indexPrevOffset);
-    page.next = loadLE32(bytes.data() + format.indexNextOffset);
-    page.tail = loadLE32(bytes.data() + format.indexTailOffset);
-    page.prefixLength = format.indexPrefixLength == 1 ? bytes[format.indexPrefixOffset]
-                                                       : loadLE16(bytes.data() + format.indexPrefixOffset);
-    page.level = bytes[format.indexLevelOffset];
-    readEntries(file, *handle, page, where);
+    const IndexPageHeader header = readHeader(file, *handle, page, where);
+    FlatEntries entries;
+    page.usedBytes = readEntries(file, *handle, header.leaf, header.prefixLength, entries, where);
+    page.entries.reserve(entries.count());
+    for (std::size_t k = 0; k < entries.count(); ++k) {
+        const ByteSpan entry = entries.entry(k);
+        page.entries.emplace_back(entry.begin(), entry.end());
+    }
     return page;
 }
 
@@ -104,20 +142,30 @@ private:
             throw Error(ErrorKind::Damaged, where_ + ": 索引の木が " + file_.describePage(number) + " で循環しています。");
         result_.pages.push_back(number);
         result_.depth = std::max(result_.depth, depth);
-        const IndexPage page = readIndexPage(file_, number, where_);
+        const PageHandle handle = file_.page(number);
+        IndexPage page;
+        const IndexPageHeader header = readHeader(file_, *handle, page, where_);
+        readEntries(file_, *handle, header.leaf, header.prefixLength, entries_, where_);
         if (page.leaf) {
             result_.leaves.push_back({number, page.previous, page.next});
-            for (const auto &bytes : page.entries)
-                emitLeafEntry(bytes, number);
+            for (std::size_t k = 0; k < entries_.count(); ++k)
+                emitLeafEntry(entries_.entry(k), number);
             return;
         }
-        for (const auto &bytes : page.entries)
-            descend(loadBE32(bytes.data() + bytes.size() - kChildPointerLength), depth + 1);
+        // entries_ is reused below, so the children are taken out first.
+        std::vector<PageNumber> children;
+        children.reserve(entries_.count() + 1);
+        for (std::size_t k = 0; k < entries_.count(); ++k) {
+            const ByteSpan entry = entries_.entry(k);
+            children.push_back(loadBE32(entry.data() + entry.size() - kChildPointerLength));
+        }
         if (page.tail != 0)
-            descend(page.tail, depth + 1);
+            children.push_back(page.tail);
+        for (PageNumber child : children)
+            descend(child, depth + 1);
     }
 
-    void emitLeafEntry(const std::vector<std::uint8_t> &bytes, PageNumber leaf)
+    void emitLeafEntry(ByteSpan bytes, PageNumber leaf)
     {
         const std::size_t keyLength = bytes.size() - kRowPointerLength;
         entry_.key.assign(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(keyLength));
@@ -133,6 +181,7 @@ private:
     std::unordered_set<PageNumber> seen_;
     IndexWalk result_;
     IndexEntry entry_;
+    FlatEntries entries_;
 };
 
 }  // namespace
