@@ -7,6 +7,7 @@
 #include "jet/Database.h"
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -57,6 +58,10 @@ public:
 struct CheckOptions {
     std::function<void(int)> progress;  // 0..100; may be empty
     RowObserver *rows = nullptr;        // may be null
+    // Opens the same database once more (may be empty). A page file serves
+    // one thread; with a second one the check reads the indexes of a table on
+    // two threads. The report is the same either way.
+    std::function<std::unique_ptr<Database>()> reopen;
 };
 
 // Checks an opened database. Never throws for damage it finds; reports it.

@@ -87,6 +87,7 @@ void verifyCopy(const std::string &path, const std::string &password, const std:
     DigestingObserver observer;
     CheckOptions options;
     options.rows = &observer;
+    options.reopen = [&] { return Database::open(path, password); };
     requireNoProblems(checkDatabase(*copy, options));
     for (const ExpectedTable &expected : tables) {
         // A table the catalog of the copy does not list is read on its own;
