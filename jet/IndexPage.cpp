@@ -20,28 +20,37 @@ constexpr std::size_t kChildPointerLength = 4;
                                         detail + "）。");
 }
 
-// A page's entries in full (prefix restored), one after another in one
-// buffer: walking an index must not allocate per entry.
-struct FlatEntries {
-    std::vector<std::uint8_t> bytes;
-    std::vector<std::size_t> ends;  // entry k is bytes[ends[k-1], ends[k])
+// Where a page's entries lie, checked, without copying them: walking an index
+// must not allocate or copy per entry more than it has to. Entry k is, for
+// k > 0, the first `prefix` bytes of the first entry (which is stored whole),
+// then its stored bytes.
+struct EntryBounds {
+    const std::uint8_t *area = nullptr;  // the entry area of the page
+    std::size_t prefix = 0;
+    std::vector<std::size_t> ends;       // stored entry k is area[ends[k-1], ends[k])
 
     std::size_t count() const { return ends.size(); }
-    ByteSpan entry(std::size_t k) const
+    std::size_t storedStart(std::size_t k) const { return k == 0 ? 0 : ends[k - 1]; }
+    // Entry k in full into `out`.
+    void entry(std::size_t k, std::vector<std::uint8_t> &out) const
     {
-        const std::size_t begin = k == 0 ? 0 : ends[k - 1];
-        return ByteSpan(bytes).subspan(begin, ends[k] - begin);
+        const std::size_t start = storedStart(k);
+        const std::size_t prefixHere = k == 0 ? 0 : prefix;
+        out.resize(prefixHere + ends[k] - start);
+        std::copy_n(area, prefixHere, out.data());
+        std::copy_n(area + start, ends[k] - start, out.data() + prefixHere);
     }
 };
 
 // §index.entries: each set mask bit marks where an entry ends.
 std::size_t readEntries(const PageFile &file, const Page &page, bool leaf, std::size_t prefixLength,
-                        FlatEntries &out, const std::string &where)
+                        EntryBounds &out, const std::string &where)
 {
-    out.bytes.clear();
     out.ends.clear();
     const FormatConstants &format = file.format();
     const auto &bytes = page.bytes;
+    out.area = bytes.data() + format.indexEntriesOffset;
+    out.prefix = prefixLength;
     const std::size_t area = bytes.size() - format.indexEntriesOffset;
     const std::size_t minimum = kRowPointerLength + (leaf ? 0 : kChildPointerLength);
     std::size_t start = 0;
@@ -53,21 +62,15 @@ std::size_t readEntries(const PageFile &file, const Page &page, bool leaf, std::
             const std::size_t end = i * 8 + bit;
             if (end > area || end <= start)
                 throwBadIndexPage(file, page.number, where, "項目の終わり " + std::to_string(end) + " が不正");
-            const std::uint8_t *stored = bytes.data() + format.indexEntriesOffset + start;
-            const std::size_t storedLength = end - start;
             std::size_t prefix = 0;
             if (out.count() > 0 && prefixLength > 0) {
                 if (out.ends.front() < prefixLength)
                     throwBadIndexPage(file, page.number, where, "共通接頭部が最初の項目より長い");
                 prefix = prefixLength;
             }
-            if (prefix + storedLength < minimum)
+            if (prefix + (end - start) < minimum)
                 throwBadIndexPage(file, page.number, where, "項目が短すぎる");
-            const std::size_t at = out.bytes.size();
-            out.bytes.resize(at + prefix + storedLength);
-            std::copy_n(out.bytes.data(), prefix, out.bytes.data() + at);  // the first entry's prefix
-            std::copy_n(stored, storedLength, out.bytes.data() + at + prefix);
-            out.ends.push_back(out.bytes.size());
+            out.ends.push_back(end);
             start = end;
         }
     }
@@ -108,13 +111,11 @@ IndexPage readIndexPage(const PageFile &file, PageNumber number, const std::stri
     PageHandle handle = file.page(number);
     IndexPage page;
     const IndexPageHeader header = readHeader(file, *handle, page, where);
-    FlatEntries entries;
+    EntryBounds entries;
     page.usedBytes = readEntries(file, *handle, header.leaf, header.prefixLength, entries, where);
-    page.entries.reserve(entries.count());
-    for (std::size_t k = 0; k < entries.count(); ++k) {
-        const ByteSpan entry = entries.entry(k);
-        page.entries.emplace_back(entry.begin(), entry.end());
-    }
+    page.entries.resize(entries.count());
+    for (std::size_t k = 0; k < entries.count(); ++k)
+        entries.entry(k, page.entries[k]);
     return page;
 }
 
@@ -149,15 +150,15 @@ private:
         if (page.leaf) {
             result_.leaves.push_back({number, page.previous, page.next});
             for (std::size_t k = 0; k < entries_.count(); ++k)
-                emitLeafEntry(entries_.entry(k), number);
+                emitLeafEntry(k, number);
             return;
         }
         // entries_ is reused below, so the children are taken out first.
         std::vector<PageNumber> children;
         children.reserve(entries_.count() + 1);
         for (std::size_t k = 0; k < entries_.count(); ++k) {
-            const ByteSpan entry = entries_.entry(k);
-            children.push_back(loadBE32(entry.data() + entry.size() - kChildPointerLength));
+            entries_.entry(k, entry_.key);
+            children.push_back(loadBE32(entry_.key.data() + entry_.key.size() - kChildPointerLength));
         }
         if (page.tail != 0)
             children.push_back(page.tail);
@@ -165,11 +166,12 @@ private:
             descend(child, depth + 1);
     }
 
-    void emitLeafEntry(ByteSpan bytes, PageNumber leaf)
+    void emitLeafEntry(std::size_t k, PageNumber leaf)
     {
-        const std::size_t keyLength = bytes.size() - kRowPointerLength;
-        entry_.key.assign(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(keyLength));
-        entry_.row = RowId{loadBE24(bytes.data() + keyLength), bytes[keyLength + 3]};
+        entries_.entry(k, entry_.key);  // key, then the row pointer
+        const std::size_t keyLength = entry_.key.size() - kRowPointerLength;
+        entry_.row = RowId{loadBE24(entry_.key.data() + keyLength), entry_.key[keyLength + 3]};
+        entry_.key.resize(keyLength);
         entry_.leafPage = leaf;
         ++result_.entries;
         visit_(entry_);
@@ -181,7 +183,7 @@ private:
     std::unordered_set<PageNumber> seen_;
     IndexWalk result_;
     IndexEntry entry_;
-    FlatEntries entries_;
+    EntryBounds entries_;
 };
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include "jet/IndexCheck.h"
 
+#include <algorithm>
+
 namespace jet {
 
 RowsCheck::RowsCheck(const PageFile &file, CheckSink &sink, const std::string &table, const TableDef &def,
@@ -48,11 +50,14 @@ void RowsCheck::prepare()
     const std::size_t marked = std::min<std::size_t>(def_.realIndexes.size(), 64);
     nullKeyColumns_.resize(marked);
     nullKeyBits_.resize(marked);
-    for (std::size_t i = 0; i < marked; ++i)
-        if (needsNullKeys(def_.realIndexes[i]))
-            for (const IndexKeyColumn &key : def_.realIndexes[i].columns)
-                if (const ColumnDef *column = def_.columnByNumber(key.columnNumber))
-                    nullKeyColumns_[i].push_back(column);
+    for (std::size_t i = 0; i < marked; ++i) {
+        if (!needsNullKeys(def_.realIndexes[i]))
+            continue;
+        askingIndexes_.push_back(i);
+        for (const IndexKeyColumn &key : def_.realIndexes[i].columns)
+            if (const ColumnDef *column = def_.columnByNumber(key.columnNumber))
+                nullKeyColumns_[i].push_back(column);
+    }
 }
 
 // Messages name the row (table, file, page, row). Building that name for each
@@ -127,16 +132,14 @@ void RowsCheck::recordNullKeys(std::uint32_t slot)
     if (slot == LiveRowSlots::kNone)
         return;
     const RowColumns &columns = decoder_.columns();
-    for (std::size_t i = 0; i < nullKeyColumns_.size(); ++i) {
-        if (!needsNullKeys(def_.realIndexes[i]))
-            continue;
+    for (std::size_t i : askingIndexes_) {
         bool allNull = true;
         for (const ColumnDef *column : nullKeyColumns_[i])
             if (column->type == ColumnType::Boolean || columns.columns[column->position].present)
                 allNull = false;
         std::vector<bool> &bits = nullKeyBits_[i];
         if (bits.size() <= slot)
-            bits.resize(slot + 1);
+            bits.resize(std::max<std::size_t>(slot + 1, 2 * bits.size()));  // slots not set stay "not null"
         bits[slot] = allNull;
     }
 }

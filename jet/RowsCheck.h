@@ -54,6 +54,7 @@ private:
     std::uint64_t rowCount_ = 0;
     std::int64_t maxAutoNumber_ = 0;
     std::vector<std::string> columnLabels_;                 // " 列 'name'" per column
+    std::vector<std::size_t> askingIndexes_;                      // real indexes that ask for null keys
     std::vector<std::vector<const ColumnDef *>> nullKeyColumns_;  // per real index that asks
     std::vector<std::vector<bool>> nullKeyBits_;
     std::vector<MisplacedLongValue> misplaced_;  // of the row being inspected
