@@ -51,7 +51,8 @@ void IndexCheck::check(const RealIndexDef &index)
     const std::string where = "テーブル '" + table_ + "' の" + label;
     const std::uint32_t owner = sink_.ownerId(where);
     const UsageMap map = readClaimedMap(file_, sink_, mapHolder_, index.usageMap, where + " の使用マップ", owner, table_);
-    hits_.assign(rows_.slots.slotCount(), 0);
+    // Per slot: 0 no live row, 1 a live row without entries, 2 with one, 3 with more.
+    hits_ = rows_.slots.liveFlags();
     std::vector<std::uint8_t> previousKey;
     RowId previousRow;
     bool first = true;
@@ -64,8 +65,8 @@ void IndexCheck::check(const RealIndexDef &index)
             if (disorder++ == 0)
                 sink_.problem(table_, entry.leafPage, std::nullopt,
                               label + " の項目が順序どおりではありません（" + entry.row.describe() + "）。");
-        const std::uint32_t slot = rows_.slots.find(entry.row);
-        if (slot == LiveRowSlots::kNone) {
+        const std::uint32_t slot = rows_.slots.slotOf(entry.row);
+        if (slot == LiveRowSlots::kNone || hits_[slot] == 0) {
             if (dangling++ == 0)
                 sink_.problem(table_, entry.leafPage, std::nullopt,
                               label + " の項目が存在しない行 " + entry.row.describe() + " を指しています。");
@@ -73,7 +74,7 @@ void IndexCheck::check(const RealIndexDef &index)
             if (sameKey && index.unique() && !rows_.hasNullKey(index.number, slot) && duplicates++ == 0)
                 sink_.problem(table_, entry.leafPage, std::nullopt,
                               label + " は一意ですが、" + entry.row.describe() + " のキーが重複しています。");
-            if (hits_[slot] < 2)
+            if (hits_[slot] < 3)
                 ++hits_[slot];
         }
         if (!sameKey)
@@ -134,7 +135,7 @@ void IndexCheck::checkCoverage(const RealIndexDef &index, const std::string &lab
     std::uint64_t missing = 0, repeated = 0;
     RowId firstMissing, firstRepeated;
     rows_.slots.forEachRow([&](std::uint32_t slot, RowId position) {
-        const unsigned count = hits_[slot];
+        const unsigned count = hits_[slot] - 1u;
         const bool mayBeAbsent = index.ignoreNulls() && rows_.hasNullKey(index.number, slot);
         if (count == 0 && !mayBeAbsent && missing++ == 0)
             firstMissing = position;

@@ -50,7 +50,7 @@ private:
     const std::string &table_;
     const TableDef &def_;
     const CheckedRows &rows_;
-    std::vector<std::uint8_t> &hits_;  // per row slot: entries found, 2 meaning more than one
+    std::vector<std::uint8_t> &hits_;  // per row slot: see check()
 };
 
 }  // namespace jet

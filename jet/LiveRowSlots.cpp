@@ -2,36 +2,35 @@
 
 namespace jet {
 
-LiveRowSlots::LiveRowSlots(PageNumber pageCount) : firstSlot_(pageCount, kNone), slotsOnPage_(pageCount, 0) {}
+LiveRowSlots::LiveRowSlots(PageNumber pageCount) : pages_(pageCount) {}
 
 void LiveRowSlots::clear()
 {
-    for (PageNumber page : pages_) {
-        firstSlot_[page] = kNone;
-        slotsOnPage_[page] = 0;
-    }
-    pages_.clear();
+    for (PageNumber page : usedPages_)
+        pages_[page] = PageSlots{};
+    usedPages_.clear();
     live_.clear();
     rows_ = 0;
 }
 
 std::uint32_t LiveRowSlots::add(RowId position)
 {
-    if (position.page >= firstSlot_.size())
+    if (position.page >= pages_.size())
         return kNone;
-    if (pages_.empty() || pages_.back() != position.page) {
+    PageSlots &page = pages_[position.page];
+    if (usedPages_.empty() || usedPages_.back() != position.page) {
         // Only the last page may still grow: its slots are the last ones.
-        if (!pages_.empty() && pages_.back() > position.page)
+        if (!usedPages_.empty() && usedPages_.back() > position.page)
             return kNone;
-        pages_.push_back(position.page);
-        firstSlot_[position.page] = static_cast<std::uint32_t>(live_.size());
-    } else if (position.row < slotsOnPage_[position.page]) {
+        usedPages_.push_back(position.page);
+        page.first = static_cast<std::uint32_t>(live_.size());
+    } else if (position.row < page.count) {
         return kNone;
     }
-    const std::uint32_t slot = firstSlot_[position.page] + position.row;
+    const std::uint32_t slot = page.first + position.row;
     live_.resize(slot + 1, 0);
     live_[slot] = 1;
-    slotsOnPage_[position.page] = static_cast<std::uint16_t>(position.row + 1);
+    page.count = position.row + 1u;
     ++rows_;
     return slot;
 }

@@ -28,37 +28,48 @@ public:
     // no slot (kNone).
     std::uint32_t add(RowId position);
 
+    // The slot `position` would have, live or not; kNone when its page has no
+    // live rows at or after it.
+    std::uint32_t slotOf(RowId position) const
+    {
+        if (position.page >= pages_.size())
+            return kNone;
+        const PageSlots &page = pages_[position.page];
+        return position.row < page.count ? page.first + position.row : kNone;
+    }
     // The slot of the live row at `position`, or kNone.
     std::uint32_t find(RowId position) const
     {
-        if (position.page >= firstSlot_.size())
-            return kNone;
-        const std::uint32_t first = firstSlot_[position.page];
-        if (first == kNone || position.row >= slotsOnPage_[position.page] || !live_[first + position.row])
-            return kNone;
-        return first + position.row;
+        const std::uint32_t slot = slotOf(position);
+        return slot != kNone && live_[slot] ? slot : kNone;
     }
 
     std::size_t slotCount() const { return live_.size(); }
     std::uint64_t rowCount() const { return rows_; }
+    // Per slot: 1 for a live row, 0 for a deleted one between live rows.
+    const std::vector<std::uint8_t> &liveFlags() const { return live_; }
 
     // Calls `visit(slot, position)` for every live row in position order.
     template <typename Visit>
     void forEachRow(Visit visit) const
     {
-        for (PageNumber page : pages_) {
-            const std::uint32_t first = firstSlot_[page];
-            for (unsigned row = 0; row < slotsOnPage_[page]; ++row)
-                if (live_[first + row])
-                    visit(first + row, RowId{page, static_cast<std::uint8_t>(row)});
+        for (PageNumber number : usedPages_) {
+            const PageSlots &page = pages_[number];
+            for (unsigned row = 0; row < page.count; ++row)
+                if (live_[page.first + row])
+                    visit(page.first + row, RowId{number, static_cast<std::uint8_t>(row)});
         }
     }
 
 private:
-    std::vector<std::uint32_t> firstSlot_;   // per page of the file
-    std::vector<std::uint16_t> slotsOnPage_; // per page of the file: highest live row + 1
-    std::vector<PageNumber> pages_;          // pages with live rows, ascending
-    std::vector<std::uint8_t> live_;         // per slot
+    struct PageSlots {
+        std::uint32_t first = kNone;
+        std::uint32_t count = 0;  // highest live row + 1
+    };
+
+    std::vector<PageSlots> pages_;        // per page of the file
+    std::vector<PageNumber> usedPages_;   // pages with live rows, ascending
+    std::vector<std::uint8_t> live_;      // per slot
     std::uint64_t rows_ = 0;
 };
 

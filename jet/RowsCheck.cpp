@@ -45,8 +45,15 @@ void RowsCheck::run()
 
 void RowsCheck::prepare()
 {
-    for (const ColumnDef &column : def_.columns)
+    for (const ColumnDef &column : def_.columns) {
         columnLabels_.push_back(" 列 '" + column.name + "'");
+        if (column.type == ColumnType::Boolean || column.type == ColumnType::Text)
+            columnChecks_.push_back({ColumnCheck::Kind::None, 0});
+        else if (column.isLongValue())
+            columnChecks_.push_back({ColumnCheck::Kind::LongValue, 0});
+        else
+            columnChecks_.push_back({ColumnCheck::Kind::Size, column.fixedSize()});
+    }
     const std::size_t marked = std::min<std::size_t>(def_.realIndexes.size(), 64);
     nullKeyColumns_.resize(marked);
     nullKeyBits_.resize(marked);
@@ -94,14 +101,14 @@ void RowsCheck::inspectRowContent(ByteSpan bytes, const std::string &where)
     outOfRowCount_ = 0;
     const RowColumns &columns = decoder_.split(bytes, where);
     for (std::size_t i = 0; i < def_.columns.size(); ++i) {
-        const ColumnDef &column = def_.columns[i];
+        const ColumnCheck check = columnChecks_[i];
         const ColumnSlice &slice = columns.columns[i];
-        if (column.type == ColumnType::Boolean || !slice.present || column.type == ColumnType::Text)
+        if (check.kind == ColumnCheck::Kind::None || !slice.present)
             continue;
-        if (column.isLongValue())
-            inspectLongValue(column, slice, where + columnLabels_[i]);
-        else if (slice.bytes.size() < column.fixedSize())
-            decodeValueInto(decoder_.context(), column, slice, where, scratch_);  // throws for a cut fixed-size value
+        if (check.kind == ColumnCheck::Kind::LongValue)
+            inspectLongValue(def_.columns[i], slice, where + columnLabels_[i]);
+        else if (slice.bytes.size() < check.size)
+            decodeValueInto(decoder_.context(), def_.columns[i], slice, where, scratch_);  // throws for a cut fixed-size value
     }
 }
 

@@ -30,6 +30,13 @@ public:
     const std::vector<std::vector<bool>> &nullKeys() const { return nullKeyBits_; }
 
 private:
+    // What a row's value in a column must pass: nothing (Boolean, Text),
+    // its size (types stored at a fixed size: anything shorter is cut; other
+    // types decode whatever their bytes are), or a readable long value.
+    struct ColumnCheck {
+        enum class Kind : std::uint8_t { None, Size, LongValue } kind;
+        std::size_t size;
+    };
     struct MisplacedLongValue {
         const ColumnDef *column;
         RowId row;
@@ -54,6 +61,7 @@ private:
     std::uint64_t rowCount_ = 0;
     std::int64_t maxAutoNumber_ = 0;
     std::vector<std::string> columnLabels_;                 // " 列 'name'" per column
+    std::vector<ColumnCheck> columnChecks_;                 // per column
     std::vector<std::size_t> askingIndexes_;                      // real indexes that ask for null keys
     std::vector<std::vector<const ColumnDef *>> nullKeyColumns_;  // per real index that asks
     std::vector<std::vector<bool>> nullKeyBits_;
