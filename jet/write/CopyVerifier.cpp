@@ -3,6 +3,7 @@
 #include "jet/Checker.h"
 #include "jet/Database.h"
 #include "jet/Error.h"
+#include "jet/write/DigestThread.h"
 
 #include <map>
 
@@ -15,33 +16,12 @@ const std::string kFailed = "最適化したデータベースの検査に失敗
 // The digest of every table, taken from the rows the checker reads anyway.
 class DigestingObserver : public RowObserver {
 public:
-    void tableStarts(const std::string &, const TableDef &def) override
-    {
-        current_ = &digests_[def.firstPage];
-        *current_ = TableDigest{};
-    }
-
-    void row(ByteSpan bytes, std::span<const OutOfRowValue> outOfRow) override
-    {
-        moved_.resize(outOfRow.size());
-        for (std::size_t i = 0; i < outOfRow.size(); ++i) {
-            moved_[i].offsetInRow = outOfRow[i].offsetInRow;
-            moved_[i].value.assign(outOfRow[i].bytes.begin(), outOfRow[i].bytes.end());
-        }
-        current_->add(digestRow(bytes, moved_));
-    }
-
-    // Null for a table the checker did not read.
-    const TableDigest *digestOf(std::uint32_t definitionPage) const
-    {
-        const auto found = digests_.find(definitionPage);
-        return found == digests_.end() ? nullptr : &found->second;
-    }
+    void tableStarts(const std::string &, const TableDef &def) override { digests_.startTable(def.firstPage); }
+    void row(ByteSpan bytes, std::span<const OutOfRowValue> outOfRow) override { digests_.addRow(bytes, outOfRow); }
+    std::map<std::uint32_t, TableDigest> finish() { return digests_.finish(); }
 
 private:
-    std::map<std::uint32_t, TableDigest> digests_;
-    TableDigest *current_ = nullptr;
-    std::vector<MovedLongValue> moved_;
+    DigestThread digests_;
 };
 
 void requireNoProblems(const CheckReport &report)
@@ -89,11 +69,13 @@ void verifyCopy(const std::string &path, const std::string &password, const std:
     options.rows = &observer;
     options.reopen = [&] { return Database::open(path, password); };
     requireNoProblems(checkDatabase(*copy, options));
+    const std::map<std::uint32_t, TableDigest> digests = observer.finish();
     for (const ExpectedTable &expected : tables) {
         // A table the catalog of the copy does not list is read on its own;
         // its absence from the catalog would be a finding of its own.
-        const TableDigest *seen = observer.digestOf(expected.definitionPage);
-        requireSameRows(expected, seen ? *seen : digestTable(*copy, expected.name, expected.definitionPage));
+        const auto seen = digests.find(expected.definitionPage);
+        requireSameRows(expected, seen != digests.end() ? seen->second
+                                                        : digestTable(*copy, expected.name, expected.definitionPage));
     }
 }
 
