@@ -28,8 +28,9 @@ std::uint32_t LiveRowSlots::add(RowId position)
         return kNone;
     }
     const std::uint32_t slot = page.first + position.row;
-    live_.resize(slot + 1, 0);
-    live_[slot] = 1;
+    while (live_.size() < slot)
+        live_.push_back(0);  // deleted rows between live ones
+    live_.push_back(1);
     page.count = position.row + 1u;
     ++rows_;
     return slot;
