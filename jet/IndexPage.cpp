@@ -35,10 +35,8 @@ struct EntryBounds {
     void entry(std::size_t k, std::vector<std::uint8_t> &out) const
     {
         const std::size_t start = storedStart(k);
-        const std::size_t prefixHere = k == 0 ? 0 : prefix;
-        out.resize(prefixHere + ends[k] - start);
-        std::copy_n(area, prefixHere, out.data());
-        std::copy_n(area + start, ends[k] - start, out.data() + prefixHere);
+        out.assign(area, area + (k == 0 ? 0 : prefix));  // reuses the capacity, fills nothing twice
+        out.insert(out.end(), area + start, area + ends[k]);
     }
 };
 

@@ -105,7 +105,9 @@ void RowsCheck::inspectRowContent(ByteSpan bytes, const std::string &where)
         const ColumnSlice &slice = columns.columns[i];
         if (check.kind == ColumnCheck::Kind::None || !slice.present)
             continue;
-        if (check.kind == ColumnCheck::Kind::LongValue)
+        if (check.kind == ColumnCheck::Kind::LongValue && where.empty())  // unnamed: see inspectRow()
+            inspectLongValue(def_.columns[i], slice, columnLabels_[i]);
+        else if (check.kind == ColumnCheck::Kind::LongValue)
             inspectLongValue(def_.columns[i], slice, where + columnLabels_[i]);
         else if (slice.bytes.size() < check.size)
             decodeValueInto(decoder_.context(), def_.columns[i], slice, where, scratch_);  // throws for a cut fixed-size value
