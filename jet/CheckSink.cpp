@@ -23,28 +23,55 @@ UsageMap readClaimedMap(const PageFile &file, CheckSink &sink, std::uint32_t map
 
 std::uint32_t RecordingSink::ownerId(const std::string &name)
 {
-    events_.emplace_back(NewOwner{name});
-    return kStandIn + owners_++;
+    names_.push_back(name);
+    const auto index = static_cast<std::uint32_t>(names_.size() - 1);
+    events_.push_back({Event::Kind::NewOwner, index});
+    return kStandIn + index;
 }
 
 void RecordingSink::claim(PageNumber page, std::uint32_t owner, const std::string &table)
 {
-    events_.emplace_back(Claim{page, owner, table});
+    events_.push_back({Event::Kind::Claim, page, owner, tableIndex(table)});
+}
+
+void RecordingSink::add(Finding finding)
+{
+    findings_.push_back(std::move(finding));
+    events_.push_back({Event::Kind::Finding, static_cast<std::uint32_t>(findings_.size() - 1)});
+}
+
+void RecordingSink::countIndexEntries(std::uint64_t entries)
+{
+    events_.push_back({Event::Kind::IndexEntries, static_cast<std::uint32_t>(entries),
+                       static_cast<std::uint32_t>(entries >> 32)});
+}
+
+std::uint32_t RecordingSink::tableIndex(const std::string &table)
+{
+    // Claims come table by table: the name is nearly always the last one.
+    if (tables_.empty() || tables_.back() != table)
+        tables_.push_back(table);
+    return static_cast<std::uint32_t>(tables_.size() - 1);
 }
 
 void RecordingSink::playInto(CheckSink &target) const
 {
     std::vector<std::uint32_t> owners;
-    for (const auto &event : events_) {
-        if (const auto *newOwner = std::get_if<NewOwner>(&event))
-            owners.push_back(target.ownerId(newOwner->name));
-        else if (const auto *claim = std::get_if<Claim>(&event))
-            target.claim(claim->page, claim->owner >= kStandIn ? owners.at(claim->owner - kStandIn) : claim->owner,
-                         claim->table);
-        else if (const auto *finding = std::get_if<Finding>(&event))
-            target.add(*finding);
-        else
-            target.countIndexEntries(std::get<IndexEntries>(event).count);
+    for (const Event &event : events_) {
+        switch (event.kind) {
+        case Event::Kind::NewOwner:
+            owners.push_back(target.ownerId(names_[event.a]));
+            break;
+        case Event::Kind::Claim:
+            target.claim(event.a, event.b >= kStandIn ? owners.at(event.b - kStandIn) : event.b, tables_[event.c]);
+            break;
+        case Event::Kind::Finding:
+            target.add(findings_[event.a]);
+            break;
+        case Event::Kind::IndexEntries:
+            target.countIndexEntries(event.a | std::uint64_t{event.b} << 32);
+            break;
+        }
     }
 }
 

@@ -9,7 +9,7 @@
 #include "jet/Error.h"
 #include "jet/UsageMap.h"
 
-#include <variant>
+#include <vector>
 
 namespace jet {
 
@@ -57,30 +57,31 @@ UsageMap readClaimedMap(const PageFile &file, CheckSink &sink, std::uint32_t map
 
 // A sink that keeps everything in order for playing back later. Owner ids it
 // hands out stand for the ids the target gives when the recording is played.
+// An index of a large table claims tens of thousands of pages, so an event
+// is kept in a few bytes.
 class RecordingSink : public CheckSink {
 public:
     std::uint32_t ownerId(const std::string &name) override;
     void claim(PageNumber page, std::uint32_t owner, const std::string &table) override;
-    void add(Finding finding) override { events_.emplace_back(std::move(finding)); }
-    void countIndexEntries(std::uint64_t entries) override { events_.emplace_back(IndexEntries{entries}); }
+    void add(Finding finding) override;
+    void countIndexEntries(std::uint64_t entries) override;
 
     void playInto(CheckSink &target) const;
 
 private:
     static constexpr std::uint32_t kStandIn = 0x80000000u;
-    struct NewOwner {
-        std::string name;
+    struct Event {
+        enum class Kind : std::uint8_t { NewOwner, Claim, Finding, IndexEntries } kind;
+        std::uint32_t a = 0;  // owner name, page, finding or entry count (low half)
+        std::uint32_t b = 0;  // claim: owner; entry count: high half
+        std::uint32_t c = 0;  // claim: table name
     };
-    struct Claim {
-        PageNumber page;
-        std::uint32_t owner;
-        std::string table;
-    };
-    struct IndexEntries {
-        std::uint64_t count;
-    };
-    std::vector<std::variant<NewOwner, Claim, Finding, IndexEntries>> events_;
-    std::uint32_t owners_ = 0;
+    std::uint32_t tableIndex(const std::string &table);
+
+    std::vector<Event> events_;
+    std::vector<std::string> names_;    // of new owners
+    std::vector<std::string> tables_;   // names claims were made for
+    std::vector<Finding> findings_;
 };
 
 }  // namespace jet
