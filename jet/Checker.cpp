@@ -1,12 +1,13 @@
 #include "jet/Checker.h"
 
-#include "jet/Error.h"
-#include "jet/IndexPage.h"
-#include "jet/UsageMap.h"
+#include "jet/CheckSink.h"
+#include "jet/IndexCheck.h"
+#include "jet/RowsCheck.h"
 
 #include <algorithm>
-#include <map>
-#include <set>
+#include <atomic>
+#include <exception>
+#include <thread>
 #include <unordered_map>
 
 namespace jet {
@@ -33,15 +34,10 @@ bool isJetColumnType(ColumnType type)
            type == ColumnType::Unknown11;
 }
 
-struct LiveRowInfo {
-    RowId position;
-    std::uint64_t nullKeys = 0;  // bit i: every key column of real index i is null
-};
-
-class Checker {
+class Checker : public CheckSink {
 public:
-    Checker(const Database &db, const std::function<void(int)> &progress)
-        : db_(db), file_(db.file()), progress_(progress), owner_(file_.pageCount(), kNoOwner)
+    Checker(const Database &db, const CheckOptions &options)
+        : db_(db), file_(db.file()), options_(options), owner_(file_.pageCount(), kNoOwner), rows_(file_.pageCount())
     {
     }
 
@@ -57,55 +53,22 @@ public:
         const auto &tables = db_.catalog().tables;
         for (std::size_t i = 0; i < tables.size(); ++i) {
             checkTable(tables[i]);
-            if (progress_)
-                progress_(static_cast<int>(90 * (i + 1) / tables.size()));
+            if (options_.progress)
+                options_.progress(static_cast<int>(90 * (i + 1) / tables.size()));
         }
         guarded("", [&] { checkPageAccounting(); });
-        if (progress_)
-            progress_(100);
+        if (options_.progress)
+            options_.progress(100);
         return std::move(report_);
     }
 
-private:
-    static constexpr std::uint32_t kNoOwner = 0xFFFFFFFF;
-
-    void add(Finding::Severity severity, const std::string &table, std::optional<PageNumber> page,
-             std::optional<std::size_t> offset, const std::string &message)
-    {
-        report_.findings.push_back({severity, table, page, offset, message});
-    }
-    void problem(const std::string &table, std::optional<PageNumber> page, std::optional<std::size_t> offset,
-                 const std::string &message)
-    {
-        add(Finding::Severity::Problem, table, page, offset, message);
-    }
-    void note(const std::string &table, std::optional<PageNumber> page, const std::string &message)
-    {
-        add(Finding::Severity::Note, table, page, std::nullopt, message);
-    }
-
-    // Runs `step`; damage it throws becomes a problem and the check goes on.
-    template <typename Step>
-    bool guarded(const std::string &table, Step step)
-    {
-        try {
-            step();
-            return true;
-        } catch (const Error &error) {
-            add(error.kind() == ErrorKind::Unsupported ? Finding::Severity::Unsupported : Finding::Severity::Problem,
-                table, std::nullopt, std::nullopt, error.what());
-            return false;
-        }
-    }
-
-    std::uint32_t ownerId(const std::string &name)
+    std::uint32_t ownerId(const std::string &name) override
     {
         ownerNames_.push_back(name);
         return static_cast<std::uint32_t>(ownerNames_.size() - 1);
     }
 
-    // §check.pages: every page has exactly one owner.
-    void claim(PageNumber page, std::uint32_t owner, const std::string &table)
+    void claim(PageNumber page, std::uint32_t owner, const std::string &table) override
     {
         if (page >= owner_.size())
             return;
@@ -117,23 +80,15 @@ private:
                 "ページが " + ownerNames_[owner_[page]] + " と " + ownerNames_[owner] + " の両方に使われています。");
     }
 
-    // A null reference means "no map" (seen for free-space maps of tables that never had one).
+    void add(Finding finding) override { report_.findings.push_back(std::move(finding)); }
+    void countIndexEntries(std::uint64_t entries) override { report_.indexEntries += entries; }
+
+private:
+    static constexpr std::uint32_t kNoOwner = 0xFFFFFFFF;
+
     UsageMap readMap(RowId location, const std::string &what, std::uint32_t owner, const std::string &table)
     {
-        if (location.isNull())
-            return {};
-        UsageMap map = readUsageMap(file_, location, what);
-        claim(location.page, mapHolder_, table);
-        if (map.bitsPastEnd > 0)
-            problem(table, location.page, std::nullopt,
-                    what + "（" + location.describe() + "）に、ファイルの終わりを越えるページが " +
-                        std::to_string(map.bitsPastEnd) + " ページ登録されています。");
-        for (PageNumber page : map.bitmapPages)
-            if (page != 0)
-                claim(page, mapHolder_, table);
-        for (PageNumber page : map.pages)
-            claim(page, owner, table);
-        return map;
+        return readClaimedMap(file_, *this, mapHolder_, location, what, owner, table);
     }
 
     void checkTable(const TableEntry &entry)
@@ -154,12 +109,27 @@ private:
                         std::to_string(def.offsets.end) + " バイト）と合いません。");
         for (const ColumnDef &column : def.columns)
             if (!isJetColumnType(column.type))
-                add(Finding::Severity::Unsupported, entry.name, def.firstPage, column.definitionOffset,
-                    "列 '" + column.name + "' の型 " + std::to_string(static_cast<unsigned>(column.type)) +
-                        " は Jet 3 / Jet 4 の型ではないため、値を確かめられません。");
+                add({Finding::Severity::Unsupported, entry.name, def.firstPage, column.definitionOffset,
+                     "列 '" + column.name + "' の型 " + std::to_string(static_cast<unsigned>(column.type)) +
+                         " は Jet 3 / Jet 4 の型ではないため、値を確かめられません。"});
         if (entry.kind == TableKind::LinkedOdbc)
             return;
+        rows_.clear();
         TableCheck(*this, entry.name, def).run();
+    }
+
+    // A second reading of the same file for a second thread, opened on first
+    // use; null when the caller gave no way to open one.
+    const PageFile *secondFile()
+    {
+        if (!second_ && options_.reopen && !reopenFailed_) {
+            try {
+                second_ = options_.reopen();
+            } catch (const Error &) {
+                reopenFailed_ = true;  // the check goes on with one thread
+            }
+        }
+        return second_ ? &second_->file() : nullptr;
     }
 
     class TableCheck {
@@ -179,11 +149,11 @@ private:
                 return;
             c_.guarded(name_, [&] { checkFreeMap(owned); });
             c_.guarded(name_, [&] { claimLongValuePages(); });
-            scanRows();
-            c_.report_.rows += rows_.size();
-            checkRowCount();
-            for (const RealIndexDef &index : def_.realIndexes)
-                c_.guarded(name_, [&] { checkIndex(index); });
+            RowsCheck rows(c_.file_, c_, name_, def_, longValuePages_, c_.options_.rows, c_.rows_);
+            rows.run();
+            c_.report_.rows += rows.rowCount();
+            checkRowCount(rows.rowCount());
+            checkIndexes(CheckedRows{c_.rows_, rows.nullKeys()});
         }
 
     private:
@@ -218,201 +188,68 @@ private:
             }
         }
 
-        void scanRows()
+        void checkRowCount(std::uint64_t rows)
         {
-            RowDecoder decoder(c_.file_, def_);
-            TableScan scan(c_.file_, def_, name_);
-            std::vector<Value> values;
-            const ColumnDef *autoNumber = def_.autoNumberColumn();
-            const bool scanned = c_.guarded(name_, [&] {
-                while (scan.next()) {
-                    const std::string where = scan.where();
-                    LiveRowInfo info{scan.row().position, 0};
-                    if (c_.guarded(name_, [&] {
-                            decoder.split(scan.row().bytes, where);
-                            decoder.values(values, where);
-                            checkLongValueRows(decoder, where);
-                        })) {
-                        info.nullKeys = nullKeyMask(values);
-                        if (autoNumber && !values[autoNumber->position].isNull())
-                            maxAutoNumber_ = std::max(maxAutoNumber_, values[autoNumber->position].integer);
-                    }
-                    rows_.push_back(info);
-                }
-            });
-            for (const SkippedPage &skipped : scan.skippedPages())
-                c_.problem(name_, skipped.page, std::nullopt, "データページの使用マップにありますが、" + skipped.reason + "。");
-            if (scanned && autoNumber && maxAutoNumber_ > static_cast<std::int64_t>(def_.autoNumber))
-                c_.problem(name_, def_.firstPage, def_.offsets.autoNumber,
-                           "オートナンバーの最終値 " + std::to_string(def_.autoNumber) + " が列 '" + autoNumber->name +
-                               "' の最大値 " + std::to_string(maxAutoNumber_) + " より小さくなっています。");
-            std::sort(rows_.begin(), rows_.end(),
-                      [](const LiveRowInfo &a, const LiveRowInfo &b) { return a.position < b.position; });
-        }
-
-        void checkLongValueRows(const RowDecoder &decoder, const std::string &where)
-        {
-            for (const LongValueField &field : decoder.longValueFields(where)) {
-                const auto map = longValuePages_.find(field.column->number);
-                visitLongValueRows(c_.file_, field.header, where, [&](RowId row, ByteSpan) {
-                    if (map != longValuePages_.end() && !map->second.contains(row.page))
-                        c_.problem(name_, row.page, std::nullopt,
-                                   where + " 列 '" + field.column->name + "' の長い値の行 " + row.describe() +
-                                       " が列の使用マップにないページにあります。");
-                });
-            }
-        }
-
-        std::uint64_t nullKeyMask(const std::vector<Value> &values) const
-        {
-            std::uint64_t mask = 0;
-            for (std::size_t i = 0; i < def_.realIndexes.size() && i < 64; ++i) {
-                bool allNull = true;
-                for (const IndexKeyColumn &key : def_.realIndexes[i].columns) {
-                    const ColumnDef *column = def_.columnByNumber(key.columnNumber);
-                    if (column && !values[column->position].isNull())
-                        allNull = false;
-                }
-                if (allNull)
-                    mask |= std::uint64_t{1} << i;
-            }
-            return mask;
-        }
-
-        void checkRowCount()
-        {
-            if (def_.rowCount == rows_.size())
+            if (def_.rowCount == rows)
                 return;
             const std::string message = "定義の行数 " + std::to_string(def_.rowCount) + " と実際の行数 " +
-                                        std::to_string(rows_.size()) + " が違います。";
+                                        std::to_string(rows) + " が違います。";
             if (rowCountMayDrift(name_))
                 c_.note(name_, def_.firstPage, message);
             else
                 c_.problem(name_, def_.firstPage, def_.offsets.rowCount, message);
         }
 
-        const LiveRowInfo *findRow(RowId position) const
+        void checkIndexes(const CheckedRows &rows)
         {
-            auto it = std::lower_bound(rows_.begin(), rows_.end(), position,
-                                       [](const LiveRowInfo &a, RowId b) { return a.position < b; });
-            return it != rows_.end() && it->position == position ? &*it : nullptr;
+            const PageFile *second = def_.realIndexes.size() > 1 ? c_.secondFile() : nullptr;
+            if (second) {
+                checkIndexesOnTwoThreads(rows, *second);
+                return;
+            }
+            for (const RealIndexDef &index : def_.realIndexes)
+                IndexCheck(c_.file_, c_, c_.mapHolder_, name_, def_, rows, c_.hits_).run(index);
         }
 
-        void checkIndex(const RealIndexDef &index)
+        // Each thread takes the next index not yet taken and records what it
+        // finds; the recordings are played in index order, as one thread
+        // would have found them.
+        void checkIndexesOnTwoThreads(const CheckedRows &rows, const PageFile &second)
         {
-            const std::string label = "索引 " + std::to_string(index.number);
-            const std::string where = "テーブル '" + name_ + "' の" + label;
-            const std::uint32_t owner = c_.ownerId(where);
-            const UsageMap map = c_.readMap(index.usageMap, where + " の使用マップ", owner, name_);
-            std::map<RowId, unsigned> hits;
-            std::vector<std::uint8_t> previousKey;
-            RowId previousRow;
-            bool first = true;
-            std::uint64_t distinct = 0;
-            std::uint64_t disorder = 0, dangling = 0, duplicates = 0;
-            const IndexWalk walk = walkIndex(c_.file_, index, where, [&](const IndexEntry &entry) {
-                const bool sameKey = !first && entry.key == previousKey;
-                if (!first && (entry.key < previousKey || (sameKey && !(previousRow < entry.row))))
-                    if (disorder++ == 0)
-                        c_.problem(name_, entry.leafPage, std::nullopt, label + " の項目が順序どおりではありません（" +
-                                                                            entry.row.describe() + "）。");
-                const LiveRowInfo *row = findRow(entry.row);
-                if (!row) {
-                    if (dangling++ == 0)
-                        c_.problem(name_, entry.leafPage, std::nullopt,
-                                   label + " の項目が存在しない行 " + entry.row.describe() + " を指しています。");
-                } else if (sameKey && index.unique() && !(row->nullKeys >> index.number & 1)) {
-                    if (duplicates++ == 0)
-                        c_.problem(name_, entry.leafPage, std::nullopt,
-                                   label + " は一意ですが、" + entry.row.describe() + " のキーが重複しています。");
+            const auto &indexes = def_.realIndexes;
+            std::vector<RecordingSink> recordings(indexes.size());
+            std::atomic<std::size_t> next{0};
+            const auto work = [&](const PageFile &file, std::vector<std::uint8_t> &hits) {
+                for (std::size_t i; (i = next++) < indexes.size();)
+                    IndexCheck(file, recordings[i], c_.mapHolder_, name_, def_, rows, hits).run(indexes[i]);
+            };
+            std::exception_ptr helperFailure, ownFailure;
+            std::thread helper([&] {
+                try {
+                    work(second, c_.secondHits_);
+                } catch (...) {
+                    helperFailure = std::current_exception();
                 }
-                ++hits[entry.row];
-                if (!sameKey)
-                    ++distinct;
-                previousKey = entry.key;
-                previousRow = entry.row;
-                first = false;
             });
-            c_.report_.indexEntries += walk.entries;
-            if (disorder > 1 || dangling > 1 || duplicates > 1)
-                c_.problem(name_, index.rootPage, std::nullopt,
-                           label + ": 順序違い " + std::to_string(disorder) + " 件、存在しない行 " + std::to_string(dangling) +
-                               " 件、一意違反 " + std::to_string(duplicates) + " 件。");
-            checkIndexPages(index, label, walk, map, owner);
-            checkLeafLinks(label, walk);
-            checkIndexCoverage(index, label, hits);
-            if (distinct != index.uniqueCount)
-                c_.note(name_, def_.firstPage, label + " の異なるキーの数 " + std::to_string(index.uniqueCount) +
-                                                   " が実際（" + std::to_string(distinct) + "）と違います。");
-        }
-
-        void checkIndexPages(const RealIndexDef &index, const std::string &label, const IndexWalk &walk,
-                             const UsageMap &map, std::uint32_t owner)
-        {
-            std::vector<PageNumber> pages = walk.pages;
-            std::sort(pages.begin(), pages.end());
-            for (PageNumber page : pages) {
-                c_.claim(page, owner, name_);
-                if (!map.contains(page))
-                    c_.problem(name_, page, std::nullopt, label + " のページが索引の使用マップにありません。");
-                const PageHandle handle = c_.file_.page(page);
-                if (loadLE32(handle->bytes.data() + 4) != def_.firstPage)
-                    c_.problem(name_, page, 4, label + " のページの所有者が別のテーブル定義を指しています。");
+            try {
+                work(c_.file_, c_.hits_);
+            } catch (...) {
+                ownFailure = std::current_exception();
+                next = indexes.size();
             }
-            for (PageNumber page : map.pages)
-                if (!std::binary_search(pages.begin(), pages.end(), page))
-                    c_.problem(name_, page, std::nullopt, label + " の使用マップにありますが、索引の木にないページです。");
-            (void)index;
-        }
-
-        // §index.tree: leaves are chained both ways in key order, ends at 0.
-        void checkLeafLinks(const std::string &label, const IndexWalk &walk)
-        {
-            const auto &leaves = walk.leaves;
-            for (std::size_t i = 0; i < leaves.size(); ++i) {
-                const PageNumber expectedPrevious = i == 0 ? 0 : leaves[i - 1].page;
-                const PageNumber expectedNext = i + 1 == leaves.size() ? 0 : leaves[i + 1].page;
-                if (leaves[i].previous != expectedPrevious || leaves[i].next != expectedNext) {
-                    c_.problem(name_, leaves[i].page, std::nullopt,
-                               label + " の葉ページの前後のつながり（前 " + std::to_string(leaves[i].previous) + "、次 " +
-                                   std::to_string(leaves[i].next) + "）が木の順序（前 " +
-                                   std::to_string(expectedPrevious) + "、次 " + std::to_string(expectedNext) +
-                                   "）と合いません。");
-                    return;
-                }
-            }
-        }
-
-        void checkIndexCoverage(const RealIndexDef &index, const std::string &label,
-                                const std::map<RowId, unsigned> &hits)
-        {
-            std::uint64_t missing = 0, repeated = 0;
-            RowId firstMissing, firstRepeated;
-            for (const LiveRowInfo &row : rows_) {
-                const auto it = hits.find(row.position);
-                const unsigned count = it == hits.end() ? 0 : it->second;
-                const bool mayBeAbsent = index.ignoreNulls() && index.number < 64 && (row.nullKeys >> index.number & 1);
-                if (count == 0 && !mayBeAbsent && missing++ == 0)
-                    firstMissing = row.position;
-                if (count > 1 && repeated++ == 0)
-                    firstRepeated = row.position;
-            }
-            if (missing)
-                c_.problem(name_, firstMissing.page, std::nullopt,
-                           label + " に項目のない行が " + std::to_string(missing) + " 行あります（最初は " +
-                               firstMissing.describe() + "）。");
-            if (repeated)
-                c_.problem(name_, firstRepeated.page, std::nullopt,
-                           label + " に複数の項目がある行が " + std::to_string(repeated) + " 行あります（最初は " +
-                               firstRepeated.describe() + "）。");
+            helper.join();
+            if (ownFailure)
+                std::rethrow_exception(ownFailure);
+            if (helperFailure)
+                std::rethrow_exception(helperFailure);
+            for (const RecordingSink &recording : recordings)
+                recording.playInto(c_);
         }
 
         Checker &c_;
         const std::string &name_;
         const TableDef &def_;
-        std::vector<LiveRowInfo> rows_;
         std::unordered_map<std::uint16_t, UsageMap> longValuePages_;
-        std::int64_t maxAutoNumber_ = 0;
     };
 
     // §check.pages: owned pages must not be free; other pages must be.
@@ -471,12 +308,17 @@ private:
 
     const Database &db_;
     const PageFile &file_;
-    const std::function<void(int)> &progress_;
+    const CheckOptions &options_;
     std::unordered_map<PageNumber, std::string> tableAt_;
     CheckReport report_;
     std::vector<std::uint32_t> owner_;
     std::vector<std::string> ownerNames_;
     std::uint32_t mapHolder_ = 0;
+    // Of the table being checked; kept from table to table for their memory.
+    LiveRowSlots rows_;
+    std::vector<std::uint8_t> hits_, secondHits_;
+    std::unique_ptr<Database> second_;
+    bool reopenFailed_ = false;
 };
 
 const char *severityName(Finding::Severity severity)
@@ -509,7 +351,14 @@ std::size_t CheckReport::count(Finding::Severity severity) const
 
 CheckReport checkDatabase(const Database &db, const std::function<void(int)> &progress)
 {
-    return Checker(db, progress).run();
+    CheckOptions options;
+    options.progress = progress;
+    return checkDatabase(db, options);
+}
+
+CheckReport checkDatabase(const Database &db, const CheckOptions &options)
+{
+    return Checker(db, options).run();
 }
 
 CheckReport checkFile(const std::string &path, const std::string &password)
@@ -524,7 +373,9 @@ CheckReport checkFile(const std::string &path, const std::string &password)
         report.findings.push_back({Finding::Severity::Problem, "", std::nullopt, std::nullopt, error.what()});
         return report;
     }
-    return checkDatabase(*db);
+    CheckOptions options;
+    options.reopen = [&] { return Database::open(path, password); };
+    return checkDatabase(*db, options);
 }
 
 }  // namespace jet

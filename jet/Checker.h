@@ -7,7 +7,9 @@
 #include "jet/Database.h"
 
 #include <functional>
+#include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -35,9 +37,37 @@ struct CheckReport {
     bool clean() const { return count(Finding::Severity::Problem) == 0; }
 };
 
+// A long value stored outside its row, as the check read it.
+struct OutOfRowValue {
+    std::size_t offsetInRow = 0;     // of its 12-byte header in the row
+    std::vector<std::uint8_t> bytes; // the whole value
+};
+
+// Sees the content of every table while the check reads it, so that callers
+// can fingerprint a database without reading it a second time.
+class RowObserver {
+public:
+    virtual ~RowObserver() = default;
+    // Before the rows of a table (a table read twice starts twice).
+    virtual void tableStarts(const std::string &name, const TableDef &def) = 0;
+    // Every live row in which the check found no damage, in physical order.
+    // Rows with damage are reported as problems instead.
+    virtual void row(ByteSpan bytes, std::span<const OutOfRowValue> outOfRow) = 0;
+};
+
+struct CheckOptions {
+    std::function<void(int)> progress;  // 0..100; may be empty
+    RowObserver *rows = nullptr;        // may be null
+    // Opens the same database once more (may be empty). A page file serves
+    // one thread; with a second one the check reads the indexes of a table on
+    // two threads. The report is the same either way.
+    std::function<std::unique_ptr<Database>()> reopen;
+};
+
 // Checks an opened database. Never throws for damage it finds; reports it.
 // `progress` (may be empty) gets 0..100.
 CheckReport checkDatabase(const Database &db, const std::function<void(int)> &progress = {});
+CheckReport checkDatabase(const Database &db, const CheckOptions &options);
 
 // Opens and checks `path`; a database whose catalog cannot be read gives a
 // report with that problem. Throws jet::Error for files that are not Jet

@@ -3,8 +3,45 @@
 #include "jet/Checker.h"
 #include "jet/Database.h"
 #include "jet/Error.h"
+#include "jet/write/DigestThread.h"
+
+#include <map>
 
 namespace jet::write {
+
+namespace {
+
+const std::string kFailed = "最適化したデータベースの検査に失敗しました: ";
+
+// The digest of every table, taken from the rows the checker reads anyway.
+class DigestingObserver : public RowObserver {
+public:
+    void tableStarts(const std::string &, const TableDef &def) override { digests_.startTable(def.firstPage); }
+    void row(ByteSpan bytes, std::span<const OutOfRowValue> outOfRow) override { digests_.addRow(bytes, outOfRow); }
+    std::map<std::uint32_t, TableDigest> finish() { return digests_.finish(); }
+
+private:
+    DigestThread digests_;
+};
+
+void requireNoProblems(const CheckReport &report)
+{
+    for (const Finding &finding : report.findings)
+        if (finding.severity == Finding::Severity::Problem)
+            throw Error(ErrorKind::Damaged,
+                        kFailed + (finding.table.empty() ? "" : "テーブル '" + finding.table + "': ") + finding.message);
+}
+
+void requireSameRows(const ExpectedTable &expected, const TableDigest &found)
+{
+    if (found.rows != expected.digest.rows)
+        throw Error(ErrorKind::Damaged, kFailed + "テーブル '" + expected.name + "' の行数が " + std::to_string(found.rows) +
+                                            " です（元は " + std::to_string(expected.digest.rows) + "）。");
+    if (found.sum != expected.digest.sum)
+        throw Error(ErrorKind::Damaged, kFailed + "テーブル '" + expected.name + "' の内容が元のデータベースと一致しません。");
+}
+
+}  // namespace
 
 TableDigest digestTable(const Database &database, const std::string &tableName, std::uint32_t definitionPage)
 {
@@ -27,21 +64,18 @@ TableDigest digestTable(const Database &database, const std::string &tableName, 
 void verifyCopy(const std::string &path, const std::string &password, const std::vector<ExpectedTable> &tables)
 {
     const auto copy = Database::open(path, password);
-    const CheckReport report = checkDatabase(*copy);
-    for (const Finding &finding : report.findings)
-        if (finding.severity == Finding::Severity::Problem)
-            throw Error(ErrorKind::Damaged, "最適化したデータベースの検査に失敗しました: " +
-                                                (finding.table.empty() ? "" : "テーブル '" + finding.table + "': ") +
-                                                finding.message);
+    DigestingObserver observer;
+    CheckOptions options;
+    options.rows = &observer;
+    options.reopen = [&] { return Database::open(path, password); };
+    requireNoProblems(checkDatabase(*copy, options));
+    const std::map<std::uint32_t, TableDigest> digests = observer.finish();
     for (const ExpectedTable &expected : tables) {
-        const TableDigest found = digestTable(*copy, expected.name, expected.definitionPage);
-        if (found.rows != expected.digest.rows)
-            throw Error(ErrorKind::Damaged, "最適化したデータベースの検査に失敗しました: テーブル '" + expected.name + "' の行数が " +
-                                                std::to_string(found.rows) + " です（元は " +
-                                                std::to_string(expected.digest.rows) + "）。");
-        if (found.sum != expected.digest.sum)
-            throw Error(ErrorKind::Damaged, "最適化したデータベースの検査に失敗しました: テーブル '" + expected.name +
-                                                "' の内容が元のデータベースと一致しません。");
+        // A table the catalog of the copy does not list is read on its own;
+        // its absence from the catalog would be a finding of its own.
+        const auto seen = digests.find(expected.definitionPage);
+        requireSameRows(expected, seen != digests.end() ? seen->second
+                                                        : digestTable(*copy, expected.name, expected.definitionPage));
     }
 }
 

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 using testdata::loadBytes;
 using testdata::openBytes;
 
@@ -102,4 +104,61 @@ TEST(Checker, FindsRowCountIndexAndPageDamage)
         return;
     }
     ADD_FAILURE() << "no index of Orders has two leaves";
+}
+
+namespace {
+
+std::string wholeReport(const jet::CheckReport &report)
+{
+    std::string text = std::to_string(report.tables) + " tables, " + std::to_string(report.rows) + " rows, " +
+                       std::to_string(report.indexEntries) + " index entries\n";
+    for (const jet::Finding &finding : report.findings)
+        text += finding.format() + "\n";
+    return text;
+}
+
+// The report of one thread and of two must be the same, findings in the same
+// order: on damaged files too, where the threads' findings interleave.
+void expectSameOnTwoThreads(const std::vector<std::uint8_t> &bytes, const std::string &password)
+{
+    std::unique_ptr<jet::Database> db;
+    try {
+        db = openBytes(bytes, password);
+    } catch (const jet::Error &) {
+        return;  // damage the catalog already refuses
+    }
+    jet::CheckOptions twoThreads;
+    twoThreads.reopen = [&] { return openBytes(bytes, password); };
+    EXPECT_EQ(wholeReport(jet::checkDatabase(*db, twoThreads)), wholeReport(jet::checkDatabase(*db)));
+}
+
+}  // namespace
+
+TEST(Checker, TwoThreadsReportWhatOneThreadReports)
+{
+    SKIP_WITHOUT_TESTDATA();
+    for (const testdata::JetFile &file : testdata::jetFiles()) {
+        SCOPED_TRACE(file.name);
+        expectSameOnTwoThreads(loadBytes(file.name), file.password);
+    }
+    std::mt19937 random(20261209);
+    for (const char *name : {"northwind-glogue__Northwind.mdb", "jackcess__V2000_indexTestV2000.mdb",
+                             "jackcess__V2000_bigIndexTestV2000.mdb"}) {
+        const auto pristine = loadBytes(name);
+        const std::uint32_t pageSize = openBytes(pristine)->file().pageSize();
+        std::vector<std::size_t> indexPages;
+        for (std::size_t page = 1; page < pristine.size() / pageSize; ++page)
+            if (pristine[page * pageSize] == 0x03 || pristine[page * pageSize] == 0x04)
+                indexPages.push_back(page);
+        ASSERT_FALSE(indexPages.empty()) << name;
+        for (int round = 0; round < 25; ++round) {
+            SCOPED_TRACE(std::string(name) + " round " + std::to_string(round));
+            auto bytes = pristine;
+            for (int i = 0; i < 3; ++i) {
+                const std::size_t page = indexPages[random() % indexPages.size()];
+                bytes[page * pageSize + random() % pageSize] = static_cast<std::uint8_t>(random());
+            }
+            expectSameOnTwoThreads(bytes, "");
+        }
+    }
 }

@@ -1,0 +1,56 @@
+// Checking one index of a table against the table's live rows: entries in
+// order, each pointing at a live row, unique keys unique, every row covered
+// once, the tree's pages mapped, owned and linked (docs/jet-format-notes.md
+// §index.tree, §check).
+#pragma once
+
+#include "jet/CheckSink.h"
+#include "jet/IndexPage.h"
+#include "jet/LiveRowSlots.h"
+
+#include <vector>
+
+namespace jet {
+
+// The live rows of a table as its index checks see them (read only, so that
+// several indexes can be checked at once).
+struct CheckedRows {
+    const LiveRowSlots &slots;
+    // Per real index (the first 64), per row slot: every key column is null.
+    // Empty for indexes whose check does not ask.
+    const std::vector<std::vector<bool>> &nullKeys;
+
+    bool hasNullKey(std::size_t index, std::uint32_t slot) const
+    {
+        return index < nullKeys.size() && slot < nullKeys[index].size() && nullKeys[index][slot];
+    }
+};
+
+// Whether the check of `index` asks which rows have null keys.
+bool needsNullKeys(const RealIndexDef &index);
+
+class IndexCheck {
+public:
+    // `hits` is scratch memory, a byte per row slot.
+    IndexCheck(const PageFile &file, CheckSink &sink, std::uint32_t mapHolder, const std::string &table,
+               const TableDef &def, const CheckedRows &rows, std::vector<std::uint8_t> &hits);
+
+    // Damage that stops the check becomes a finding.
+    void run(const RealIndexDef &index);
+
+private:
+    void check(const RealIndexDef &index);
+    void checkPages(const std::string &label, const IndexWalk &walk, const UsageMap &map, std::uint32_t owner);
+    void checkLeafLinks(const std::string &label, const IndexWalk &walk);
+    void checkCoverage(const RealIndexDef &index, const std::string &label);
+
+    const PageFile &file_;
+    CheckSink &sink_;
+    std::uint32_t mapHolder_;
+    const std::string &table_;
+    const TableDef &def_;
+    const CheckedRows &rows_;
+    std::vector<std::uint8_t> &hits_;  // per row slot: see check()
+};
+
+}  // namespace jet

@@ -1,0 +1,64 @@
+// Table digests computed on a thread of their own. Digesting a row costs
+// about as much as checking it, so while the checker reads on, the rows it
+// passes are copied in batches to a second thread that digests them.
+#pragma once
+
+#include "jet/Checker.h"
+#include "jet/write/RowDigest.h"
+
+#include <condition_variable>
+#include <exception>
+#include <map>
+#include <mutex>
+#include <thread>
+
+namespace jet::write {
+
+class DigestThread {
+public:
+    DigestThread();
+    ~DigestThread();  // stops the thread if finish() was not called
+
+    // Rows after this belong to the table defined at `definitionPage`; a table
+    // started again starts from nothing.
+    void startTable(std::uint32_t definitionPage);
+    void addRow(ByteSpan bytes, std::span<const OutOfRowValue> outOfRow);
+
+    // Waits for the last rows; the digest of every table started, by
+    // definition page. Rethrows what stopped the thread.
+    std::map<std::uint32_t, TableDigest> finish();
+
+private:
+    struct Item {
+        bool startsTable = false;
+        std::uint32_t definitionPage = 0;
+        std::vector<std::uint8_t> row;
+        std::vector<MovedLongValue> moved;
+    };
+    struct Batch {
+        std::vector<Item> items;  // capacity kept from batch to batch
+        std::size_t used = 0;
+    };
+
+    Item &nextItem();
+    void handOver();
+    void digestBatches();
+    void digest(const Batch &batch);
+
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    Batch batches_[2];
+    Batch *filling_ = &batches_[0];
+    Batch *full_ = nullptr;      // waiting for the thread
+    Batch *spare_ = &batches_[1];
+    bool finished_ = false;
+    std::exception_ptr failure_;
+
+    // Touched by the thread only until finish() has joined it.
+    std::map<std::uint32_t, TableDigest> digests_;
+    TableDigest *current_ = nullptr;
+
+    std::thread thread_;
+};
+
+}  // namespace jet::write
