@@ -37,20 +37,31 @@ std::uint64_t digestRow(ByteSpan row, const std::vector<MovedLongValue> &movedVa
 {
     Fnv fnv;
     fnv.addSize(row.size());
-    std::vector<const MovedLongValue *> inRowOrder;
-    for (const MovedLongValue &moved : movedValues)
-        inRowOrder.push_back(&moved);
-    std::sort(inRowOrder.begin(), inRowOrder.end(),
-              [](const MovedLongValue *a, const MovedLongValue *b) { return a->offsetInRow < b->offsetInRow; });
     std::size_t at = 0;
-    for (const MovedLongValue *movedPointer : inRowOrder) {
-        const MovedLongValue &moved = *movedPointer;
+    auto addMoved = [&](const MovedLongValue &moved) {
         if (moved.offsetInRow < at || moved.offsetInRow + 12 > row.size())
-            continue;  // overlapping fields cannot occur in a row that split; leave the bytes in
+            return;  // overlapping fields cannot occur in a row that split; leave the bytes in
         fnv.add(row.data() + at, moved.offsetInRow - at);
         fnv.addSize(moved.value.size());
         fnv.add(moved.value.data(), moved.value.size());
         at = moved.offsetInRow + 12;
+    };
+    // Values come in row order from every row reader; only others need sorting.
+    const bool inRowOrder = std::adjacent_find(movedValues.begin(), movedValues.end(),
+                                               [](const MovedLongValue &a, const MovedLongValue &b) {
+                                                   return a.offsetInRow >= b.offsetInRow;
+                                               }) == movedValues.end();
+    if (inRowOrder) {
+        for (const MovedLongValue &moved : movedValues)
+            addMoved(moved);
+    } else {
+        std::vector<const MovedLongValue *> sorted;
+        for (const MovedLongValue &moved : movedValues)
+            sorted.push_back(&moved);
+        std::sort(sorted.begin(), sorted.end(),
+                  [](const MovedLongValue *a, const MovedLongValue *b) { return a->offsetInRow < b->offsetInRow; });
+        for (const MovedLongValue *moved : sorted)
+            addMoved(*moved);
     }
     fnv.add(row.data() + at, row.size() - at);
     return mix(fnv.h);

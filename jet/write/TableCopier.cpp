@@ -3,8 +3,10 @@
 #include "jet/DataPage.h"
 #include "jet/Error.h"
 #include "jet/IndexPage.h"
+#include "jet/LongValue.h"
 #include "jet/write/LiveRowAt.h"
 #include "jet/write/LongValueWriter.h"
+#include "jet/write/OrderedIndexFeed.h"
 #include "jet/write/PageRun.h"
 #include "jet/write/RowDigest.h"
 #include "jet/write/RowRelocation.h"
@@ -20,12 +22,21 @@ namespace {
 
 std::string tableWhere(const std::string &name) { return "テーブル '" + name + "'"; }
 
+// Thrown out of an index walk when the source index turns out not to be in
+// key order; the index is then rebuilt by sorting all its entries.
+struct SourceIndexOutOfOrder {};
+
+// Index entries are looked up in the relocation in groups: the slots of a
+// whole group are prefetched before the first is read.
+constexpr std::size_t kLookupGroup = 32;
+
 class TableCopier {
 public:
     TableCopier(const CopyContext &context, const std::string &name, const TableDef &def)
         : context_(context),
           file_(context.source.file()),
           name_(name),
+          where_(tableWhere(name)),
           def_(def),
           jet3_(def.version == JetVersion::Jet3),
           dataRun_(jet3_, def.pageSize, def.firstPage, context.allocator, context.pages),
@@ -36,6 +47,9 @@ public:
         for (const LongValueMaps &maps : def.longValueMaps)
             longValues_.emplace(maps.columnNumber, std::make_unique<LongValueWriter>(jet3_, def.pageSize,
                                                                                        context.allocator, context.pages));
+        for (std::size_t i = 0; i < def.columns.size(); ++i)
+            if (def.columns[i].isLongValue())
+                longValueColumns_.push_back(i);
     }
 
     CopiedTable run()
@@ -58,19 +72,42 @@ public:
     }
 
 private:
+    // ---- rows ----
+
+    // Messages about a row name it in full; building that text for every row
+    // would cost more than copying most rows, so it is built only for an error.
+    std::string rowWhere(RowId position) const
+    {
+        return where_ + " の" + file_.describePage(position.page) + " 行 " + std::to_string(position.row);
+    }
+
+    // Runs a read that names the row in its errors with the table's name
+    // only, and when it fails runs it again with the row's full description,
+    // so that the error that reaches the user names the row. Only for reads
+    // without side effects.
+    template <typename Read>
+    auto namingRow(RowId position, Read read) const
+    {
+        try {
+            return read(where_);
+        } catch (const Error &) {
+            read(rowWhere(position));
+            throw;
+        }
+    }
+
     void copyInKeyOrder(const RealIndexDef &index)
     {
         PageHandle keepHeader, keepBody;
-        const std::string what = tableWhere(name_) + " の主キー";
-        walkIndex(file_, index, what, [&](const IndexEntry &entry) {
+        walkIndex(file_, index, where_ + " の主キー", [&](const IndexEntry &entry) {
             const RowId position = entry.row;
             if (relocation_.contains(position.page, position.row))
                 return;  // a duplicate entry; the index check below reports it
-            const std::string where = tableWhere(name_) + " の" + file_.describePage(position.page) + " 行 " +
-                                      std::to_string(position.row);
-            const FetchedRow fetched = readLiveRowAt(file_, def_, position, keepHeader, keepBody, where);
+            const FetchedRow fetched = namingRow(position, [&](const std::string &where) {
+                return readLiveRowAt(file_, def_, position, keepHeader, keepBody, where);
+            });
             relocation_.addPage(position.page, fetched.rowSlotsOnPage);
-            copyRow(fetched.row, where);
+            copyRow(fetched.row);
         });
     }
 
@@ -86,34 +123,56 @@ private:
                     relocation_.addPage(lastPage, DataPageView(file_, file_.page(lastPage)).rowCount());
             }
             if (!relocation_.contains(row.position.page, row.position.row))
-                copyRow(row, scan.where());
+                copyRow(row);
         }
     }
 
-    void copyRow(const LiveRow &row, const std::string &where)
+    // Splits the row, finds its long values outside the row and reads them
+    // into buffers kept from row to row.
+    void readRow(const LiveRow &row, const std::string &where)
     {
-        copy_.assign(row.bytes.begin(), row.bytes.end());
         decoder_.split(row.bytes, where);
-        moved_.clear();
-        for (const LongValueField &field : decoder_.longValueFields(where)) {
-            if (field.header.kind == LongValueHeader::Kind::Inline)
+        recycleMovedValues();
+        const RowColumns &columns = decoder_.columns();
+        for (std::size_t i : longValueColumns_) {
+            const ColumnSlice &slice = columns.columns[i];
+            if (!slice.present)
                 continue;
-            std::vector<std::uint8_t> value = readLongValue(file_, field.header, where);
-            const auto header = writerFor(*field.column).write(value);
-            std::memcpy(copy_.data() + field.offsetInRow, header.data(), header.size());
-            moved_.push_back({field.offsetInRow, std::move(value)});
+            const auto header = parseLongValueHeader(slice.bytes, where);
+            if (!header || header->kind == LongValueHeader::Kind::Inline)
+                continue;
+            MovedLongValue &moved = moved_.emplace_back();
+            moved.offsetInRow = slice.offset;
+            if (!spareBuffers_.empty()) {
+                moved.value = std::move(spareBuffers_.back());
+                spareBuffers_.pop_back();
+            }
+            readLongValueInto(file_, *header, where, moved.value);
+            movedColumns_.push_back(&def_.columns[i]);
         }
-        result_.digest.add(digestRow(row.bytes, moved_));
         if (autoNumber_) {
             const Value value = decoder_.value(*autoNumber_, where);
-            if (value.kind == Value::Kind::Integer && (!result_.largestAutoNumber || value.integer > *result_.largestAutoNumber))
+            if (value.kind == Value::Kind::Integer &&
+                (!result_.largestAutoNumber || value.integer > *result_.largestAutoNumber))
                 result_.largestAutoNumber = value.integer;
         }
+    }
+
+    void copyRow(const LiveRow &row)
+    {
+        namingRow(row.position, [&](const std::string &where) { readRow(row, where); });
+        copy_.assign(row.bytes.begin(), row.bytes.end());
+        for (std::size_t i = 0; i < moved_.size(); ++i) {
+            const auto header = writerFor(*movedColumns_[i]).write(moved_[i].value);
+            std::memcpy(copy_.data() + moved_[i].offsetInRow, header.data(), header.size());
+        }
+        result_.digest.add(digestRow(row.bytes, moved_));
         if (copy_.size() > DataPageBuilder::maxRowLength(jet3_, def_.pageSize))
-            throw Error(ErrorKind::Damaged, where + ": 行の長さ " + std::to_string(copy_.size()) + " がページに収まりません。");
+            throw Error(ErrorKind::Damaged, rowWhere(row.position) + ": 行の長さ " + std::to_string(copy_.size()) +
+                                                " がページに収まりません。");
         const std::uint32_t newRef = dataRun_.add(copy_);
         if (!relocation_.record(row.position.page, row.position.row, newRef))
-            throw Error(ErrorKind::Damaged, where + ": 同じ行が二度現れました。");
+            throw Error(ErrorKind::Damaged, rowWhere(row.position) + ": 同じ行が二度現れました。");
         if (copy_.size() < smallestRow_)
             smallestRow_ = copy_.size();
         ++result_.rows;
@@ -130,45 +189,134 @@ private:
         return *it->second;
     }
 
+    // ---- indexes ----
+
     IndexTreeResult rebuildIndex(const RealIndexDef &index)
     {
-        const std::string what = tableWhere(name_) + " の索引 " + std::to_string(index.number);
-        SpillSorter sorter(context_.spillFolder, context_.sortBudget);
-        RowRelocation::Marks seen(relocation_);
-        walkIndex(file_, index, what, [&](const IndexEntry &entry) {
-            const RowId old = entry.row;
-            const ByteSpan key = entry.key;
-            const auto moved = relocation_.lookup(old.page, old.row);
-            if (!moved)
-                throw Error(ErrorKind::Damaged, what + " のエントリが存在しない行 " + old.describe() + " を指しています。");
-            if (!seen.mark(old.page, old.row))
-                throw Error(ErrorKind::Damaged, what + " に行 " + old.describe() + " のエントリが二つあります。");
-            sorter.add(key, *moved);
+        const std::string what = where_ + " の索引 " + std::to_string(index.number);
+        const PageAllocator::Mark start = context_.allocator.mark();
+        try {
+            return rebuildInKeyOrder(index, what);
+        } catch (const SourceIndexOutOfOrder &) {
+            // Nothing else took pages meanwhile: the sorted tree reuses them.
+            relocation_.clearClaims();
+            context_.allocator.rewind(start);
+            return rebuildBySorting(index, what);
+        }
+    }
+
+    IndexTreeResult rebuildInKeyOrder(const RealIndexDef &index, const std::string &what)
+    {
+        IndexTreeWriter tree(jet3_ ? PageFormat::Jet3 : PageFormat::Jet4, def_.firstPage, pageSink());
+        OrderedIndexFeed feed(tree, context_.spillFolder, context_.sortBudget);
+        relocateEntries(index, what, [&](ByteSpan key, std::uint32_t newRef) {
+            if (!feed.add(key, newRef))
+                throw SourceIndexOutOfOrder{};
         });
-        if (sorter.count() > result_.rows || (!index.ignoreNulls() && sorter.count() != result_.rows))
-            throw Error(ErrorKind::Damaged, what + " のエントリ数 " + std::to_string(sorter.count()) + " が行数 " +
-                                                std::to_string(result_.rows) + " と合いません。");
-        PageSink sink{[this] { return context_.allocator.allocate(); },
-                      [this](PageNumber page, ByteSpan bytes) { context_.pages.write(page, bytes); }};
-        IndexTreeWriter tree(jet3_ ? PageFormat::Jet3 : PageFormat::Jet4, def_.firstPage, sink);
+        relocation_.clearClaims();
+        checkEntryCount(index, what, feed.count());
+        feed.finish();
+        return tree.finish();
+    }
+
+    IndexTreeResult rebuildBySorting(const RealIndexDef &index, const std::string &what)
+    {
+        SpillSorter sorter(context_.spillFolder, context_.sortBudget);
+        relocateEntries(index, what, [&](ByteSpan key, std::uint32_t newRef) { sorter.add(key, newRef); });
+        relocation_.clearClaims();
+        checkEntryCount(index, what, sorter.count());
+        IndexTreeWriter tree(jet3_ ? PageFormat::Jet3 : PageFormat::Jet4, def_.firstPage, pageSink());
         sorter.drain([&](ByteSpan key, std::uint32_t ref) {
             tree.add(key, RowLocation{ref >> 8, static_cast<std::uint8_t>(ref & 0xFF)});
         });
         return tree.finish();
     }
 
+    PageSink pageSink()
+    {
+        return PageSink{[this] { return context_.allocator.allocate(); },
+                        [this](PageNumber page, ByteSpan bytes) { context_.pages.write(page, bytes); }};
+    }
+
+    // Walks the source index and hands each entry on with the new position
+    // of its row, in the order of the walk. Every entry must name a copied
+    // row, and no row twice.
+    template <typename Consume>
+    void relocateEntries(const RealIndexDef &index, const std::string &what, Consume consume)
+    {
+        group_.clear();
+        groupKeys_.clear();
+        auto drainGroup = [&] {
+            for (const GroupEntry &entry : group_) {
+                std::uint32_t newRef = 0;
+                switch (relocation_.claim(entry.slot, newRef)) {
+                case RowRelocation::Claim::Claimed:
+                    break;
+                case RowRelocation::Claim::NoRow:
+                    throw Error(ErrorKind::Damaged, what + " のエントリが存在しない行 " + entry.row.describe() + " を指しています。");
+                case RowRelocation::Claim::ClaimedBefore:
+                    throw Error(ErrorKind::Damaged, what + " に行 " + entry.row.describe() + " のエントリが二つあります。");
+                }
+                consume(ByteSpan(groupKeys_.data() + entry.keyStart, entry.keyEnd - entry.keyStart), newRef);
+            }
+            group_.clear();
+            groupKeys_.clear();
+        };
+        walkIndex(file_, index, what, [&](const IndexEntry &entry) {
+            const std::size_t slot = relocation_.slotOf(entry.row.page, entry.row.row);
+            relocation_.prefetch(slot);
+            const std::size_t keyStart = groupKeys_.size();
+            groupKeys_.insert(groupKeys_.end(), entry.key.begin(), entry.key.end());
+            group_.push_back({slot, entry.row, keyStart, groupKeys_.size()});
+            if (group_.size() == kLookupGroup)
+                drainGroup();
+        });
+        drainGroup();
+    }
+
+    void checkEntryCount(const RealIndexDef &index, const std::string &what, std::uint64_t entries) const
+    {
+        if (entries > result_.rows || (!index.ignoreNulls() && entries != result_.rows))
+            throw Error(ErrorKind::Damaged, what + " のエントリ数 " + std::to_string(entries) + " が行数 " +
+                                                std::to_string(result_.rows) + " と合いません。");
+    }
+
+    struct GroupEntry {
+        std::size_t slot;
+        RowId row;
+        std::size_t keyStart, keyEnd;
+    };
+
+    // The value buffers of the last row go back for the next one; a huge
+    // value's buffer is let go rather than kept for the rest of the table.
+    void recycleMovedValues()
+    {
+        constexpr std::size_t kLargestKeptBuffer = 1u << 20;
+        for (MovedLongValue &moved : moved_)
+            if (moved.value.capacity() <= kLargestKeptBuffer)
+                spareBuffers_.push_back(std::move(moved.value));
+        moved_.clear();
+        movedColumns_.clear();
+    }
+
     const CopyContext &context_;
     const PageFile &file_;
     const std::string &name_;
+    const std::string where_;
     const TableDef &def_;
     bool jet3_;
     PageRun dataRun_;
     RowDecoder decoder_;
     const ColumnDef *autoNumber_;
+    std::vector<std::size_t> longValueColumns_;  // positions in def_.columns
     std::map<std::uint16_t, std::unique_ptr<LongValueWriter>> longValues_;
     RowRelocation relocation_;
     std::vector<std::uint8_t> copy_;
     std::vector<MovedLongValue> moved_;
+    std::vector<const ColumnDef *> movedColumns_;
+    std::vector<std::vector<std::uint8_t>> spareBuffers_;
+    std::vector<GroupEntry> group_;
+    std::vector<std::uint8_t> groupKeys_;
     std::size_t smallestRow_ = 0xFFFF;
     CopiedTable result_;
 };
