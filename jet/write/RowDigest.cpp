@@ -33,6 +33,39 @@ std::uint64_t mix(std::uint64_t x)
 
 }  // namespace
 
+RowDigester::RowDigester(ByteSpan row) : row_(row)
+{
+    Fnv fnv;
+    fnv.addSize(row.size());
+    hash_ = fnv.h;
+}
+
+bool RowDigester::beginValue(std::size_t offsetInRow, std::uint64_t length)
+{
+    if (offsetInRow < at_ || offsetInRow + 12 > row_.size())
+        return false;
+    Fnv fnv{hash_};
+    fnv.add(row_.data() + at_, offsetInRow - at_);
+    fnv.addSize(length);
+    hash_ = fnv.h;
+    at_ = offsetInRow + 12;
+    return true;
+}
+
+void RowDigester::addValueBytes(ByteSpan piece)
+{
+    Fnv fnv{hash_};
+    fnv.add(piece.data(), piece.size());
+    hash_ = fnv.h;
+}
+
+std::uint64_t RowDigester::finish()
+{
+    Fnv fnv{hash_};
+    fnv.add(row_.data() + at_, row_.size() - at_);
+    return mix(fnv.h);
+}
+
 std::uint64_t digestRow(ByteSpan row, const std::vector<MovedLongValue> &movedValues)
 {
     Fnv fnv;

@@ -12,6 +12,7 @@
 #include "jet/write/RowRelocation.h"
 #include "jet/write/SpillSorter.h"
 
+#include <algorithm>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -74,6 +75,15 @@ public:
 private:
     // ---- rows ----
 
+    // A long value of the row being copied that lives outside the row.
+    struct MovedField {
+        std::size_t offsetInRow;  // of its 12-byte header
+        LongValueHeader header;
+        const ColumnDef *column;
+    };
+    static bool byOffset(const MovedField &a, const MovedField &b) { return a.offsetInRow < b.offsetInRow; }
+
+
     // Messages about a row name it in full; building that text for every row
     // would cost more than copying most rows, so it is built only for an error.
     std::string rowWhere(RowId position) const
@@ -127,29 +137,23 @@ private:
         }
     }
 
-    // Splits the row, finds its long values outside the row and reads them
-    // into buffers kept from row to row.
+    // Splits the row and finds its long values outside the row, in row
+    // order. Only reads: it may run twice (see namingRow).
     void readRow(const LiveRow &row, const std::string &where)
     {
         decoder_.split(row.bytes, where);
-        recycleMovedValues();
+        movedFields_.clear();
         const RowColumns &columns = decoder_.columns();
         for (std::size_t i : longValueColumns_) {
             const ColumnSlice &slice = columns.columns[i];
             if (!slice.present)
                 continue;
             const auto header = parseLongValueHeader(slice.bytes, where);
-            if (!header || header->kind == LongValueHeader::Kind::Inline)
-                continue;
-            MovedLongValue &moved = moved_.emplace_back();
-            moved.offsetInRow = slice.offset;
-            if (!spareBuffers_.empty()) {
-                moved.value = std::move(spareBuffers_.back());
-                spareBuffers_.pop_back();
-            }
-            readLongValueInto(file_, *header, where, moved.value);
-            movedColumns_.push_back(&def_.columns[i]);
+            if (header && header->kind != LongValueHeader::Kind::Inline)
+                movedFields_.push_back({slice.offset, *header, &def_.columns[i]});
         }
+        if (!std::is_sorted(movedFields_.begin(), movedFields_.end(), byOffset))
+            std::stable_sort(movedFields_.begin(), movedFields_.end(), byOffset);
         if (autoNumber_) {
             const Value value = decoder_.value(*autoNumber_, where);
             if (value.kind == Value::Kind::Integer &&
@@ -162,11 +166,12 @@ private:
     {
         namingRow(row.position, [&](const std::string &where) { readRow(row, where); });
         copy_.assign(row.bytes.begin(), row.bytes.end());
-        for (std::size_t i = 0; i < moved_.size(); ++i) {
-            const auto header = writerFor(*movedColumns_[i]).write(moved_[i].value);
-            std::memcpy(copy_.data() + moved_[i].offsetInRow, header.data(), header.size());
+        RowDigester digest(row.bytes);
+        for (const MovedField &field : movedFields_) {
+            const auto header = moveLongValue(row.position, field, digest);
+            std::memcpy(copy_.data() + field.offsetInRow, header.data(), header.size());
         }
-        result_.digest.add(digestRow(row.bytes, moved_));
+        result_.digest.add(digest.finish());
         if (copy_.size() > DataPageBuilder::maxRowLength(jet3_, def_.pageSize))
             throw Error(ErrorKind::Damaged, rowWhere(row.position) + ": 行の長さ " + std::to_string(copy_.size()) +
                                                 " がページに収まりません。");
@@ -178,6 +183,32 @@ private:
         ++result_.rows;
         if (context_.rowProgress)
             context_.rowProgress(result_.rows);
+    }
+
+    // Streams one long value from its source rows into the column's LVAL
+    // pages and the row's digest, one fragment at a time, so that no value
+    // is ever held whole. Returns the header that points at the new place.
+    LongValueWriter::Header moveLongValue(RowId position, const MovedField &field, RowDigester &digest)
+    {
+        struct Target {
+            LongValueWriter &writer;
+            RowDigester &digest;
+            bool digested;
+        } target{writerFor(*field.column), digest, digest.beginValue(field.offsetInRow, field.header.length)};
+        target.writer.beginValue(field.header.length);
+        try {
+            visitLongValueRows(file_, field.header, where_, [&target](RowId, ByteSpan piece) {
+                target.writer.appendValue(piece);
+                if (target.digested)
+                    target.digest.addValueBytes(piece);
+            });
+        } catch (const Error &) {
+            // The same read again, now naming the row and column (see namingRow).
+            visitLongValueRows(file_, field.header, rowWhere(position) + " 列 '" + field.column->name + "'",
+                               [](RowId, ByteSpan) {});
+            throw;
+        }
+        return target.writer.endValue();
     }
 
     LongValueWriter &writerFor(const ColumnDef &column)
@@ -287,17 +318,6 @@ private:
         std::size_t keyStart, keyEnd;
     };
 
-    // The value buffers of the last row go back for the next one; a huge
-    // value's buffer is let go rather than kept for the rest of the table.
-    void recycleMovedValues()
-    {
-        constexpr std::size_t kLargestKeptBuffer = 1u << 20;
-        for (MovedLongValue &moved : moved_)
-            if (moved.value.capacity() <= kLargestKeptBuffer)
-                spareBuffers_.push_back(std::move(moved.value));
-        moved_.clear();
-        movedColumns_.clear();
-    }
 
     const CopyContext &context_;
     const PageFile &file_;
@@ -312,9 +332,7 @@ private:
     std::map<std::uint16_t, std::unique_ptr<LongValueWriter>> longValues_;
     RowRelocation relocation_;
     std::vector<std::uint8_t> copy_;
-    std::vector<MovedLongValue> moved_;
-    std::vector<const ColumnDef *> movedColumns_;
-    std::vector<std::vector<std::uint8_t>> spareBuffers_;
+    std::vector<MovedField> movedFields_;  // of the row being copied
     std::vector<GroupEntry> group_;
     std::vector<std::uint8_t> groupKeys_;
     std::size_t smallestRow_ = 0xFFFF;
