@@ -6,11 +6,10 @@
 #include "jet/LongValue.h"
 #include "jet/write/LiveRowAt.h"
 #include "jet/write/LongValueWriter.h"
-#include "jet/write/OrderedIndexFeed.h"
+#include "jet/write/IndexRebuilder.h"
 #include "jet/write/PageRun.h"
 #include "jet/write/RowDigest.h"
 #include "jet/write/RowRelocation.h"
-#include "jet/write/SpillSorter.h"
 
 #include <algorithm>
 #include <cstring>
@@ -22,14 +21,6 @@ namespace jet::write {
 namespace {
 
 std::string tableWhere(const std::string &name) { return "テーブル '" + name + "'"; }
-
-// Thrown out of an index walk when the source index turns out not to be in
-// key order; the index is then rebuilt by sorting all its entries.
-struct SourceIndexOutOfOrder {};
-
-// Index entries are looked up in the relocation in groups: the slots of a
-// whole group are prefetched before the first is read.
-constexpr std::size_t kLookupGroup = 32;
 
 class TableCopier {
 public:
@@ -61,8 +52,10 @@ public:
         dataRun_.flush();
         for (auto &[number, writer] : longValues_)
             writer->finish();
+        const IndexRebuildContext indexContext{file_,     def_, where_, relocation_, result_.rows, context_.allocator,
+                                               context_.pages, context_.spillFolder, context_.sortBudget};
         for (const RealIndexDef &index : def_.realIndexes)
-            result_.indexes.push_back(rebuildIndex(index));
+            result_.indexes.push_back(rebuildIndex(indexContext, index));
         result_.dataPages = dataRun_.pages();
         result_.dataPagesWithRoom = dataRun_.pagesWithRoom(smallestRow_);
         for (const LongValueMaps &maps : def_.longValueMaps) {
@@ -220,105 +213,6 @@ private:
         return *it->second;
     }
 
-    // ---- indexes ----
-
-    IndexTreeResult rebuildIndex(const RealIndexDef &index)
-    {
-        const std::string what = where_ + " の索引 " + std::to_string(index.number);
-        const PageAllocator::Mark start = context_.allocator.mark();
-        try {
-            return rebuildInKeyOrder(index, what);
-        } catch (const SourceIndexOutOfOrder &) {
-            // Nothing else took pages meanwhile: the sorted tree reuses them.
-            relocation_.clearClaims();
-            context_.allocator.rewind(start);
-            return rebuildBySorting(index, what);
-        }
-    }
-
-    IndexTreeResult rebuildInKeyOrder(const RealIndexDef &index, const std::string &what)
-    {
-        IndexTreeWriter tree(jet3_ ? PageFormat::Jet3 : PageFormat::Jet4, def_.firstPage, pageSink());
-        OrderedIndexFeed feed(tree, context_.spillFolder, context_.sortBudget);
-        relocateEntries(index, what, [&](ByteSpan key, std::uint32_t newRef) {
-            if (!feed.add(key, newRef))
-                throw SourceIndexOutOfOrder{};
-        });
-        relocation_.clearClaims();
-        checkEntryCount(index, what, feed.count());
-        feed.finish();
-        return tree.finish();
-    }
-
-    IndexTreeResult rebuildBySorting(const RealIndexDef &index, const std::string &what)
-    {
-        SpillSorter sorter(context_.spillFolder, context_.sortBudget);
-        relocateEntries(index, what, [&](ByteSpan key, std::uint32_t newRef) { sorter.add(key, newRef); });
-        relocation_.clearClaims();
-        checkEntryCount(index, what, sorter.count());
-        IndexTreeWriter tree(jet3_ ? PageFormat::Jet3 : PageFormat::Jet4, def_.firstPage, pageSink());
-        sorter.drain([&](ByteSpan key, std::uint32_t ref) {
-            tree.add(key, RowLocation{ref >> 8, static_cast<std::uint8_t>(ref & 0xFF)});
-        });
-        return tree.finish();
-    }
-
-    PageSink pageSink()
-    {
-        return PageSink{[this] { return context_.allocator.allocate(); },
-                        [this](PageNumber page, ByteSpan bytes) { context_.pages.write(page, bytes); }};
-    }
-
-    // Walks the source index and hands each entry on with the new position
-    // of its row, in the order of the walk. Every entry must name a copied
-    // row, and no row twice.
-    template <typename Consume>
-    void relocateEntries(const RealIndexDef &index, const std::string &what, Consume consume)
-    {
-        group_.clear();
-        groupKeys_.clear();
-        auto drainGroup = [&] {
-            for (const GroupEntry &entry : group_) {
-                std::uint32_t newRef = 0;
-                switch (relocation_.claim(entry.slot, newRef)) {
-                case RowRelocation::Claim::Claimed:
-                    break;
-                case RowRelocation::Claim::NoRow:
-                    throw Error(ErrorKind::Damaged, what + " のエントリが存在しない行 " + entry.row.describe() + " を指しています。");
-                case RowRelocation::Claim::ClaimedBefore:
-                    throw Error(ErrorKind::Damaged, what + " に行 " + entry.row.describe() + " のエントリが二つあります。");
-                }
-                consume(ByteSpan(groupKeys_.data() + entry.keyStart, entry.keyEnd - entry.keyStart), newRef);
-            }
-            group_.clear();
-            groupKeys_.clear();
-        };
-        walkIndex(file_, index, what, [&](const IndexEntry &entry) {
-            const std::size_t slot = relocation_.slotOf(entry.row.page, entry.row.row);
-            relocation_.prefetch(slot);
-            const std::size_t keyStart = groupKeys_.size();
-            groupKeys_.insert(groupKeys_.end(), entry.key.begin(), entry.key.end());
-            group_.push_back({slot, entry.row, keyStart, groupKeys_.size()});
-            if (group_.size() == kLookupGroup)
-                drainGroup();
-        });
-        drainGroup();
-    }
-
-    void checkEntryCount(const RealIndexDef &index, const std::string &what, std::uint64_t entries) const
-    {
-        if (entries > result_.rows || (!index.ignoreNulls() && entries != result_.rows))
-            throw Error(ErrorKind::Damaged, what + " のエントリ数 " + std::to_string(entries) + " が行数 " +
-                                                std::to_string(result_.rows) + " と合いません。");
-    }
-
-    struct GroupEntry {
-        std::size_t slot;
-        RowId row;
-        std::size_t keyStart, keyEnd;
-    };
-
-
     const CopyContext &context_;
     const PageFile &file_;
     const std::string &name_;
@@ -333,8 +227,6 @@ private:
     RowRelocation relocation_;
     std::vector<std::uint8_t> copy_;
     std::vector<MovedField> movedFields_;  // of the row being copied
-    std::vector<GroupEntry> group_;
-    std::vector<std::uint8_t> groupKeys_;
     std::size_t smallestRow_ = 0xFFFF;
     CopiedTable result_;
 };
