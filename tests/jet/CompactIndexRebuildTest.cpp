@@ -13,6 +13,7 @@
 #include "jet/write/OrderedIndexFeed.h"
 
 #include <algorithm>
+#include <functional>
 #include <random>
 
 using namespace compacttest;
@@ -136,6 +137,28 @@ std::optional<SwapSite> findSwappableEntries(const fs::path &path)
     return std::nullopt;
 }
 
+// A copy of Northwind in the scratch folder with `change` applied to the
+// bytes of the two entries (each `length` long, stored one after the other).
+fs::path damagedNorthwind(const ScratchFolder &scratch, const std::string &name,
+                          const std::function<void(std::string &bothEntries, std::size_t length)> &change)
+{
+    const fs::path damaged = scratch.file(name);
+    fs::copy_file(testdata::database(kNorthwind), damaged);
+    const auto site = findSwappableEntries(damaged);
+    if (!site) {
+        ADD_FAILURE() << "no leaf to damage in " << kNorthwind;
+        return damaged;
+    }
+    std::fstream file(damaged, std::ios::in | std::ios::out | std::ios::binary);
+    std::string both(2 * site->length, '\0');
+    file.seekg(static_cast<std::streamoff>(site->offset));
+    file.read(both.data(), static_cast<std::streamsize>(both.size()));
+    change(both, site->length);
+    file.seekp(static_cast<std::streamoff>(site->offset));
+    file.write(both.data(), static_cast<std::streamsize>(both.size()));
+    return damaged;
+}
+
 std::string compactToFile(const std::string &source, const std::string &target)
 {
     jet::CompactRequest request;
@@ -150,19 +173,9 @@ TEST(CompactIndexRebuildTest, SourceIndexOutOfKeyOrderIsRebuiltBySorting)
 {
     SKIP_WITHOUT_TESTDATA();
     ScratchFolder scratch("compact-disorder");
-    const fs::path damaged = scratch.file("damaged.mdb");
-    fs::copy_file(testdata::database(kNorthwind), damaged);
-    const auto site = findSwappableEntries(damaged);
-    ASSERT_TRUE(site) << "no leaf to disorder in " << kNorthwind;
-    {
-        std::fstream file(damaged, std::ios::in | std::ios::out | std::ios::binary);
-        std::string both(2 * site->length, '\0');
-        file.seekg(static_cast<std::streamoff>(site->offset));
-        file.read(both.data(), static_cast<std::streamsize>(both.size()));
-        std::rotate(both.begin(), both.begin() + static_cast<std::ptrdiff_t>(site->length), both.end());
-        file.seekp(static_cast<std::streamoff>(site->offset));
-        file.write(both.data(), static_cast<std::streamsize>(both.size()));
-    }
+    const fs::path damaged = damagedNorthwind(scratch, "damaged.mdb", [](std::string &both, std::size_t length) {
+        std::rotate(both.begin(), both.begin() + static_cast<std::ptrdiff_t>(length), both.end());
+    });
 
     // The same entries sorted give the same tree on the same pages: the
     // copy equals that of the undamaged file byte for byte.
@@ -173,6 +186,41 @@ TEST(CompactIndexRebuildTest, SourceIndexOutOfKeyOrderIsRebuiltBySorting)
     const jet::CheckReport report = jet::checkFile(scratch.file("from-damaged.mdb"), "");
     for (const jet::Finding &finding : report.findings)
         EXPECT_NE(finding.severity, jet::Finding::Severity::Problem) << finding.format();
+}
+
+// Entries for rows that do not exist, or two entries for one row, are damage
+// the copy must not paper over: the compaction fails and writes nothing.
+TEST(CompactIndexRebuildTest, EntriesForMissingOrRepeatedRowsFailTheCopy)
+{
+    SKIP_WITHOUT_TESTDATA();
+    ScratchFolder scratch("compact-bad-entries");
+    const struct {
+        const char *name;
+        std::function<void(std::string &, std::size_t)> change;
+        const char *message;
+    } cases[] = {
+        {"missing-row.mdb", [](std::string &both, std::size_t length) { both[length - 1] = char(250); },
+         "存在しない行"},
+        {"repeated-row.mdb",
+         [](std::string &both, std::size_t length) {
+             std::copy_n(both.begin() + static_cast<std::ptrdiff_t>(length - 4), 4,
+                         both.begin() + static_cast<std::ptrdiff_t>(2 * length - 4));
+         },
+         "エントリが二つあります"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const fs::path damaged = damagedNorthwind(scratch, c.name, c.change);
+        const std::string target = scratch.file(std::string("out-") + c.name);
+        try {
+            compactToFile(damaged.string(), target);
+            ADD_FAILURE() << "compaction succeeded";
+        } catch (const jet::Error &e) {
+            EXPECT_EQ(e.kind(), jet::ErrorKind::Damaged);
+            EXPECT_NE(std::string(e.what()).find(c.message), std::string::npos) << e.what();
+        }
+        EXPECT_FALSE(fs::exists(target));
+    }
 }
 
 }  // namespace
