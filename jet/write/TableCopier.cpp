@@ -158,21 +158,25 @@ private:
     void copyRow(const LiveRow &row)
     {
         namingRow(row.position, [&](const std::string &where) { readRow(row, where); });
-        copy_.assign(row.bytes.begin(), row.bytes.end());
         RowDigester digest(row.bytes);
-        for (const MovedField &field : movedFields_) {
-            const auto header = moveLongValue(row.position, field, digest);
-            std::memcpy(copy_.data() + field.offsetInRow, header.data(), header.size());
+        ByteSpan copied = row.bytes;  // unchanged unless long values moved
+        if (!movedFields_.empty()) {
+            copy_.assign(row.bytes.begin(), row.bytes.end());
+            for (const MovedField &field : movedFields_) {
+                const auto header = moveLongValue(row.position, field, digest);
+                std::memcpy(copy_.data() + field.offsetInRow, header.data(), header.size());
+            }
+            copied = copy_;
         }
         result_.digest.add(digest.finish());
-        if (copy_.size() > DataPageBuilder::maxRowLength(jet3_, def_.pageSize))
-            throw Error(ErrorKind::Damaged, rowWhere(row.position) + ": 行の長さ " + std::to_string(copy_.size()) +
+        if (copied.size() > DataPageBuilder::maxRowLength(jet3_, def_.pageSize))
+            throw Error(ErrorKind::Damaged, rowWhere(row.position) + ": 行の長さ " + std::to_string(copied.size()) +
                                                 " がページに収まりません。");
-        const std::uint32_t newRef = dataRun_.add(copy_);
+        const std::uint32_t newRef = dataRun_.add(copied);
         if (!relocation_.record(row.position.page, row.position.row, newRef))
             throw Error(ErrorKind::Damaged, rowWhere(row.position) + ": 同じ行が二度現れました。");
-        if (copy_.size() < smallestRow_)
-            smallestRow_ = copy_.size();
+        if (copied.size() < smallestRow_)
+            smallestRow_ = copied.size();
         ++result_.rows;
         if (context_.rowProgress)
             context_.rowProgress(result_.rows);
