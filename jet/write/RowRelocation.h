@@ -15,12 +15,38 @@
 
 namespace jet::write {
 
+// The slots: room for every row slot the source could have is reserved as
+// address space up front, so the array never moves while it grows, and is
+// backed by huge pages where the system offers them: lookups in key order
+// land all over it, and with small pages most would miss the TLB as well.
+class SlotArray {
+public:
+    explicit SlotArray(std::size_t capacity);
+    ~SlotArray();
+    SlotArray(const SlotArray &) = delete;
+    SlotArray &operator=(const SlotArray &) = delete;
+
+    std::size_t size() const { return size_; }
+    std::uint32_t *data() { return data_; }
+    const std::uint32_t *data() const { return data_; }
+    std::uint32_t &operator[](std::size_t i) { return data_[i]; }
+    std::uint32_t operator[](std::size_t i) const { return data_[i]; }
+    // Appends `count` slots holding `value`.
+    void grow(std::size_t count, std::uint32_t value);
+    std::size_t reservedBytes() const { return capacity_ * sizeof(std::uint32_t); }
+
+private:
+    std::uint32_t *data_ = nullptr;
+    std::size_t size_ = 0;
+    std::size_t capacity_ = 0;
+};
+
 class RowRelocation {
 public:
     static constexpr std::size_t kNoSlot = static_cast<std::size_t>(-1);
 
     // `sourcePages`: pages in the source file; positions name pages below it.
-    explicit RowRelocation(std::uint32_t sourcePages) : pages_(sourcePages) {}
+    explicit RowRelocation(std::uint32_t sourcePages) : pages_(sourcePages), slots_(std::size_t(sourcePages) * 255) {}
 
     // Must be called once per source page before rows of it are recorded.
     void addPage(std::uint32_t page, unsigned rowSlots);
@@ -41,11 +67,8 @@ public:
         const PageSlots &p = pages_[page];
         return row < p.count ? static_cast<std::size_t>(p.first) + row : kNoSlot;
     }
-    void prefetch(std::size_t slot) const
-    {
-        if (slot != kNoSlot)
-            __builtin_prefetch(slots_.data() + slot, 1);
-    }
+    // Unconditional on purpose: GCC 12 drops a prefetch inside this branch.
+    void prefetch(std::size_t slot) const { __builtin_prefetch(slots_.data() + (slot == kNoSlot ? 0 : slot)); }
 
     // One index's pass over the rows: each recorded row may be claimed once.
     enum class Claim { Claimed, NoRow, ClaimedBefore };
@@ -68,7 +91,7 @@ public:
     std::uint64_t rowsRecorded() const { return recorded_; }
     std::size_t memoryBytes() const
     {
-        return slots_.capacity() * sizeof(std::uint32_t) + pages_.capacity() * sizeof(PageSlots);
+        return slots_.size() * sizeof(std::uint32_t) + pages_.capacity() * sizeof(PageSlots);
     }
 
 private:
@@ -83,7 +106,7 @@ private:
     static constexpr std::uint32_t kClaimedBit = 0x80000000u;
     static constexpr std::uint32_t kUnset = 0x7FFFFFFFu;
     std::vector<PageSlots> pages_;  // indexed by source page number
-    std::vector<std::uint32_t> slots_;
+    SlotArray slots_;
     std::uint64_t recorded_ = 0;
 };
 
