@@ -16,9 +16,12 @@ struct CompactRequest {
     int engineType = 5;          // 4 = Jet 3.x format, 5 = Jet 4.x format
     // Called now and then with 0..100; may be empty.
     std::function<void(int percent)> progress;
-    // Memory for sorting one index's entries before they spill to a temporary
-    // file in the target's folder.
-    std::size_t sortMemoryBudget = 256u << 20;
+    // Memory for sorting index entries before they spill to a temporary file
+    // in the target's folder. Indexes are rebuilt in the source index's key
+    // order, so only a run of equal keys (or a whole index whose source is
+    // out of order) is sorted. With this default the copying stays well
+    // under 300 MiB whatever the database's size.
+    std::size_t sortMemoryBudget = 128u << 20;
     // For tests: writes past this many bytes fail as on a full disk (0 = no limit).
     std::uint64_t outputSizeLimit = 0;
 };

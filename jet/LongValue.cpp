@@ -98,13 +98,19 @@ void visitLongValueRows(const PageFile &file, const LongValueHeader &header, con
 std::vector<std::uint8_t> readLongValue(const PageFile &file, const LongValueHeader &header, const std::string &where)
 {
     std::vector<std::uint8_t> value;
-    if (header.kind == LongValueHeader::Kind::Inline) {
-        value.assign(header.inlineData.begin(), header.inlineData.begin() + header.length);
-        return value;
-    }
-    visitLongValueRows(file, header, where,
-                       [&](RowId, ByteSpan data) { value.insert(value.end(), data.begin(), data.end()); });
+    readLongValueInto(file, header, where, value);
     return value;
+}
+
+void readLongValueInto(const PageFile &file, const LongValueHeader &header, const std::string &where,
+                       std::vector<std::uint8_t> &out)
+{
+    out.clear();
+    if (header.kind == LongValueHeader::Kind::Inline) {
+        out.assign(header.inlineData.begin(), header.inlineData.begin() + header.length);
+        return;
+    }
+    visitLongValueRows(file, header, where, [&](RowId, ByteSpan data) { out.insert(out.end(), data.begin(), data.end()); });
 }
 
 }  // namespace jet

@@ -36,5 +36,8 @@ void visitLongValueRows(const PageFile &file, const LongValueHeader &header, con
 // The full value bytes (exactly header.length of them).
 std::vector<std::uint8_t> readLongValue(const PageFile &file, const LongValueHeader &header,
                                         const std::string &where);
+// The same into `out`, reusing its memory (for readers of many values).
+void readLongValueInto(const PageFile &file, const LongValueHeader &header, const std::string &where,
+                       std::vector<std::uint8_t> &out);
 
 }  // namespace jet

@@ -159,6 +159,7 @@ std::uint32_t writeGlobalMapAndHeader(const PageFile &file, PageAllocator &alloc
     for (std::uint32_t page : gaps)
         pages.write(page, empty);
     pages.write(0, buildHeaderPage(file, targetPassword));
+    pages.flush();
     return static_cast<std::uint32_t>(gaps.size());
 }
 

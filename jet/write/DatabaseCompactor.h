@@ -45,7 +45,8 @@ std::vector<std::uint32_t> pinnedPages(const std::vector<SourceTable> &tables);
 // Usage maps of every table, then the definitions patched to point at them.
 void writeMapsAndDefinitions(const PageFile &source, const std::vector<SourceTable> &tables,
                              const std::vector<CopiedTable> &copies, PageAllocator &allocator, EncodedPageWriter &pages);
-// Page 1, the free gaps and page 0; returns the number of free pages.
+// Page 1, the free gaps and page 0, then every page gathered for writing is
+// in the file; returns the number of free pages.
 std::uint32_t writeGlobalMapAndHeader(const PageFile &source, PageAllocator &allocator, EncodedPageWriter &pages,
                                       const std::string &targetPassword);
 

@@ -11,14 +11,28 @@ void EncodedPageWriter::write(std::uint32_t pageNumber, ByteSpan page)
 {
     if (page.size() != pageSize_)
         throw Error(ErrorKind::Unsupported, "内部エラー: ページの長さが正しくありません。");
-    ByteSpan out = page;
-    if (encodingKey_ != 0 && pageNumber != 0) {
-        std::memcpy(scratch_.data(), page.data(), pageSize_);
-        rc4ApplyPage(encodingKey_, pageNumber, scratch_);
-        out = scratch_;
-    }
-    file_.write(static_cast<std::uint64_t>(pageNumber) * pageSize_, out);
+    const std::size_t gatheredPages = gathered_.size() / pageSize_;
+    // A page out of sequence (also one written again) goes after everything
+    // gathered before it, as it would have unbuffered.
+    if (gatheredPages == kGatheredPages || (gatheredPages > 0 && pageNumber != firstGathered_ + gatheredPages))
+        flush();
+    if (gathered_.empty())
+        firstGathered_ = pageNumber;
+    const std::size_t at = gathered_.size();
+    gathered_.resize(at + pageSize_);
+    const MutableByteSpan slot(gathered_.data() + at, pageSize_);
+    std::memcpy(slot.data(), page.data(), pageSize_);
+    if (encodingKey_ != 0 && pageNumber != 0)
+        rc4ApplyPage(encodingKey_, pageNumber, slot);
     ++pagesWritten_;
+}
+
+void EncodedPageWriter::flush()
+{
+    if (gathered_.empty())
+        return;
+    file_.write(static_cast<std::uint64_t>(firstGathered_) * pageSize_, gathered_);
+    gathered_.clear();
 }
 
 }  // namespace jet::write

@@ -11,6 +11,7 @@
 #include "jet/write/IndexPageEncoder.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <deque>
 #include <optional>
@@ -118,15 +119,25 @@ struct Level {
     std::uint64_t closedPages = 0;
 };
 
-// Length of the common start of a and b, but at most `limit`. The memcmp
-// settles the usual case (nothing shorter than the page's prefix so far)
-// without a byte loop.
-std::size_t commonPrefix(ByteSpan a, ByteSpan b, std::size_t limit)
+// Length of the common start of a and b, eight bytes at a time.
+std::size_t sharedLength(ByteSpan a, ByteSpan b)
 {
-    limit = std::min({limit, a.size(), b.size()});
-    if (limit == 0 || std::memcmp(a.data(), b.data(), limit) == 0)
-        return limit;
-    return static_cast<std::size_t>(std::mismatch(a.begin(), a.begin() + limit, b.begin()).first - a.begin());
+    const std::size_t limit = std::min(a.size(), b.size());
+    std::size_t i = 0;
+    for (; i + 8 <= limit; i += 8) {
+        std::uint64_t x, y;
+        std::memcpy(&x, a.data() + i, 8);
+        std::memcpy(&y, b.data() + i, 8);
+        if (x != y) {
+            const std::uint64_t differing = x ^ y;  // the first differing byte in memory order:
+            const int bit = std::endian::native == std::endian::little ? std::countr_zero(differing)
+                                                                       : std::countl_zero(differing);
+            return i + static_cast<std::size_t>(bit / 8);
+        }
+    }
+    while (i < limit && a[i] == b[i])
+        ++i;
+    return i;
 }
 
 Bytes nodeEntry(const Child &child)
@@ -214,21 +225,25 @@ struct IndexTreeWriter::State {
 
     // ---- leaves ----
 
-    static bool leafFits(const PageDraft &leaf, ByteSpan entry, std::size_t maxStored, std::size_t &newPrefix)
+    // `sharedWithPrevious`: key bytes the entry shares with the previous
+    // entry. Keys arrive sorted, so what it shares with the page's first
+    // entry is the smaller of that and what the previous entry shared with
+    // the first, which the page's prefix already is.
+    static bool leafFits(const PageDraft &leaf, ByteSpan entry, std::size_t sharedWithPrevious, std::size_t maxStored,
+                         std::size_t &newPrefix)
     {
-        const std::size_t keyLength = entry.size() - kRowPointerBytes;
-        newPrefix = commonPrefix(leaf.first(), entry.first(keyLength), leaf.prefix);
+        newPrefix = std::min(leaf.prefix, sharedWithPrevious);
         return leaf.wholeBytes + entry.size() - leaf.count() * newPrefix <= maxStored;
     }
 
-    void addLeafEntry(ByteSpan entry)
+    void addLeafEntry(ByteSpan entry, std::size_t sharedWithPrevious)
     {
         Level &leaves = levels[0];
         if (!leaves.open) {
             leaves.open = startPage(0);
         } else {
             std::size_t prefix = 0;
-            if (leafFits(*leaves.open, entry, layout.maxStoredBytes, prefix)) {
+            if (leafFits(*leaves.open, entry, sharedWithPrevious, layout.maxStoredBytes, prefix)) {
                 leaves.open->prefix = prefix;
                 leaves.open->append(entry, prefix);
                 return;
@@ -360,22 +375,27 @@ bool IndexTreeWriter::add(ByteSpan key, RowLocation row)
     if (row.page > kMaxRowPage)
         refuse("行のページ番号 " + std::to_string(row.page) + " が範囲外です。");
     const bool first = s.result.entries == 0;
-    if (!first && compareIndexEntries(s.previousKey, s.previousRow, key, row) != std::strong_ordering::less)
-        refuse("エントリがインデックスの順序に並んでいません。");
-
-    const bool duplicate = !first && key.size() == s.previousKey.size() &&
-                           (key.empty() || std::memcmp(key.data(), s.previousKey.data(), key.size()) == 0);
+    // One pass over the key settles the order, whether it repeats the
+    // previous key, and how much of it a leaf can share as prefix.
+    const std::size_t shared = first ? 0 : sharedLength(s.previousKey, key);
+    const bool duplicate = !first && shared == key.size() && shared == s.previousKey.size();
+    if (!first) {
+        const bool keyGreater = shared < key.size() && (shared == s.previousKey.size() || key[shared] > s.previousKey[shared]);
+        if (!keyGreater && !(duplicate && s.previousRow < row))
+            refuse("エントリがインデックスの順序に並んでいません。");
+    }
     Bytes &entry = s.entryBuffer;
     entry.assign(key.begin(), key.end());
     entry.resize(key.size() + kRowPointerBytes);
     storeBE24(entry.data() + key.size(), row.page);
     entry.back() = row.row;
-    s.addLeafEntry(entry);
+    s.addLeafEntry(entry, shared);
 
     ++s.result.entries;
-    if (!duplicate)
+    if (!duplicate) {
         ++s.result.distinctKeys;
-    s.previousKey.assign(key.begin(), key.end());
+        s.previousKey.assign(key.begin(), key.end());
+    }
     s.previousRow = row;
     return duplicate;
 }

@@ -3,7 +3,7 @@
 #include "jet/Error.h"
 
 #include <algorithm>
-#include <vector>
+#include <cstring>
 
 namespace jet::write {
 
@@ -11,10 +11,11 @@ namespace {
 
 // Leave a page's last scraps alone rather than start a chain with a sliver.
 constexpr std::size_t kSmallestFirstFragment = 64;
+constexpr std::size_t kLinkBytes = 4;  // RowRef of the next fragment
 
-std::array<std::uint8_t, 12> header(std::uint32_t lengthAndKind, std::uint32_t rowRef)
+LongValueWriter::Header header(std::uint32_t lengthAndKind, std::uint32_t rowRef)
 {
-    std::array<std::uint8_t, 12> h{};
+    LongValueWriter::Header h{};
     storeLE32(h.data(), lengthAndKind);
     storeLE32(h.data() + 4, rowRef);
     return h;
@@ -31,65 +32,108 @@ LongValueWriter::LongValueWriter(bool jet3, std::uint32_t pageSize, PageAllocato
 {
 }
 
-std::array<std::uint8_t, 12> LongValueWriter::write(ByteSpan value)
+LongValueWriter::Header LongValueWriter::write(ByteSpan value)
 {
-    if (value.size() > kLongValueLengthMask)
-        throw Error(ErrorKind::Unsupported, "長いデータが大きすぎます。");
-    ++values_;
-    const auto length = static_cast<std::uint32_t>(value.size());
-    if (value.empty())
-        return header(kLongValueInline, 0);
-    if (value.size() <= maxRow_)
-        return header(length | kLongValueSingleRow, run_.add(value));
-    return writeChain(value);
+    beginValue(value.size());
+    appendValue(value);
+    return endValue();
 }
 
-std::array<std::uint8_t, 12> LongValueWriter::writeChain(ByteSpan value)
+void LongValueWriter::beginValue(std::size_t length)
 {
-    // Fragment i = RowRef of fragment i+1 (0 for the last) + data. The first
-    // fragment may use the rest of the page in progress; the others get
-    // fresh pages, numbered before any byte is written so each link is known.
-    const std::size_t fullData = maxRow_ - 4;
-    std::vector<std::size_t> sizes;
-    std::size_t remaining = value.size();
-    bool firstOnCurrent = false;
+    if (length > kLongValueLengthMask)
+        throw Error(ErrorKind::Unsupported, "長いデータが大きすぎます。");
+    length_ = length;
+    received_ = 0;
+    pending_.clear();
+    chained_ = length > maxRow_;
+    if (chained_)
+        planChain();
+}
+
+// Fragment i = RowRef of fragment i+1 (0 for the last) + data. The first
+// fragment may use the rest of the page in progress; the others get fresh
+// pages, numbered before any byte is written so each link is known.
+void LongValueWriter::planChain()
+{
+    const std::size_t fullData = maxRow_ - kLinkBytes;
+    sizes_.clear();
+    refs_.clear();
+    freshPages_.clear();
+    std::size_t remaining = length_;
+    firstOnCurrent_ = false;
     if (run_.isOpen() && run_.builder().rowCount() < kMaxRowsPerPage) {
         const std::size_t free = run_.currentFree();
-        if (free >= 2 + 4 + kSmallestFirstFragment) {
-            const std::size_t take = std::min(remaining, std::min(free - 2 - 4, fullData));
-            sizes.push_back(take);
+        if (free >= 2 + kLinkBytes + kSmallestFirstFragment) {
+            const std::size_t take = std::min(remaining, std::min(free - 2 - kLinkBytes, fullData));
+            sizes_.push_back(take);
             remaining -= take;
-            firstOnCurrent = true;
+            firstOnCurrent_ = true;
         }
     }
     while (remaining > 0) {
         const std::size_t take = std::min(remaining, fullData);
-        sizes.push_back(take);
+        sizes_.push_back(take);
         remaining -= take;
     }
-    std::vector<std::uint32_t> refs(sizes.size());
-    std::vector<std::uint32_t> freshPages;
-    for (std::size_t i = 0; i < sizes.size(); ++i) {
-        if (i == 0 && firstOnCurrent) {
-            refs[i] = makeRowRef(run_.currentPage(), run_.builder().rowCount());
+    for (std::size_t i = 0; i < sizes_.size(); ++i) {
+        if (i == 0 && firstOnCurrent_) {
+            refs_.push_back(makeRowRef(run_.currentPage(), run_.builder().rowCount()));
         } else {
-            freshPages.push_back(allocator_.allocate());
-            refs[i] = makeRowRef(freshPages.back(), 0);
+            freshPages_.push_back(allocator_.allocate());
+            refs_.push_back(makeRowRef(freshPages_.back(), 0));
         }
     }
-    std::vector<std::uint8_t> fragment;
-    std::size_t offset = 0;
-    std::size_t fresh = 0;
-    for (std::size_t i = 0; i < sizes.size(); ++i) {
-        fragment.assign(4 + sizes[i], 0);
-        storeLE32(fragment.data(), i + 1 < sizes.size() ? refs[i + 1] : 0);
-        std::copy_n(value.data() + offset, sizes[i], fragment.data() + 4);
-        offset += sizes[i];
-        if (!(i == 0 && firstOnCurrent))
-            run_.startPage(freshPages[fresh++]);
-        run_.builder().add(fragment);
+    fragment_ = 0;
+    fresh_ = 0;
+}
+
+void LongValueWriter::appendValue(ByteSpan piece)
+{
+    if (piece.size() > length_ - received_)
+        throw Error(ErrorKind::Argument, "内部エラー: 長いデータが宣言より長くなりました。");
+    received_ += piece.size();
+    if (!chained_) {
+        pending_.insert(pending_.end(), piece.begin(), piece.end());
+        return;
     }
-    return header(static_cast<std::uint32_t>(value.size()), refs[0]);
+    while (!piece.empty()) {
+        if (pending_.empty()) {
+            pending_.resize(kLinkBytes);
+            storeLE32(pending_.data(), fragment_ + 1 < sizes_.size() ? refs_[fragment_ + 1] : 0);
+        }
+        const std::size_t room = kLinkBytes + sizes_[fragment_] - pending_.size();
+        const std::size_t take = std::min(room, piece.size());
+        pending_.insert(pending_.end(), piece.begin(), piece.begin() + static_cast<std::ptrdiff_t>(take));
+        piece = piece.subspan(take);
+        if (take == room)
+            emitFragment();
+    }
+}
+
+void LongValueWriter::emitFragment()
+{
+    if (!(fragment_ == 0 && firstOnCurrent_))
+        run_.startPage(freshPages_[fresh_++]);
+    run_.builder().add(pending_);
+    pending_.clear();
+    ++fragment_;
+}
+
+LongValueWriter::Header LongValueWriter::endValue()
+{
+    if (received_ != length_)
+        throw Error(ErrorKind::Argument, "内部エラー: 長いデータが宣言より短く終わりました。");
+    ++values_;
+    const auto length = static_cast<std::uint32_t>(length_);
+    if (length_ == 0)
+        return header(kLongValueInline, 0);
+    if (!chained_) {
+        const std::uint32_t ref = run_.add(pending_);
+        pending_.clear();
+        return header(length | kLongValueSingleRow, ref);
+    }
+    return header(length, refs_[0]);
 }
 
 }  // namespace jet::write

@@ -23,6 +23,20 @@ public:
     std::vector<std::uint32_t> unusedPages() const;
     std::uint32_t allocatedCount() const { return allocated_; }
 
+    // Lets a writer that gave up hand back every page allocated since mark(),
+    // provided nothing else allocated meanwhile: the pages are handed out
+    // again, so whatever was written to them gets overwritten.
+    struct Mark {
+        std::uint32_t next;
+        std::uint32_t allocated;
+    };
+    Mark mark() const { return {next_, allocated_}; }
+    void rewind(const Mark &mark)
+    {
+        next_ = mark.next;
+        allocated_ = mark.allocated;
+    }
+
 private:
     std::set<std::uint32_t> pinned_;
     std::uint32_t next_ = 0;

@@ -33,24 +33,68 @@ std::uint64_t mix(std::uint64_t x)
 
 }  // namespace
 
+RowDigester::RowDigester(ByteSpan row) : row_(row)
+{
+    Fnv fnv;
+    fnv.addSize(row.size());
+    hash_ = fnv.h;
+}
+
+bool RowDigester::beginValue(std::size_t offsetInRow, std::uint64_t length)
+{
+    if (offsetInRow < at_ || offsetInRow + 12 > row_.size())
+        return false;
+    Fnv fnv{hash_};
+    fnv.add(row_.data() + at_, offsetInRow - at_);
+    fnv.addSize(length);
+    hash_ = fnv.h;
+    at_ = offsetInRow + 12;
+    return true;
+}
+
+void RowDigester::addValueBytes(ByteSpan piece)
+{
+    Fnv fnv{hash_};
+    fnv.add(piece.data(), piece.size());
+    hash_ = fnv.h;
+}
+
+std::uint64_t RowDigester::finish()
+{
+    Fnv fnv{hash_};
+    fnv.add(row_.data() + at_, row_.size() - at_);
+    return mix(fnv.h);
+}
+
 std::uint64_t digestRow(ByteSpan row, const std::vector<MovedLongValue> &movedValues)
 {
     Fnv fnv;
     fnv.addSize(row.size());
-    std::vector<const MovedLongValue *> inRowOrder;
-    for (const MovedLongValue &moved : movedValues)
-        inRowOrder.push_back(&moved);
-    std::sort(inRowOrder.begin(), inRowOrder.end(),
-              [](const MovedLongValue *a, const MovedLongValue *b) { return a->offsetInRow < b->offsetInRow; });
     std::size_t at = 0;
-    for (const MovedLongValue *movedPointer : inRowOrder) {
-        const MovedLongValue &moved = *movedPointer;
+    auto addMoved = [&](const MovedLongValue &moved) {
         if (moved.offsetInRow < at || moved.offsetInRow + 12 > row.size())
-            continue;  // overlapping fields cannot occur in a row that split; leave the bytes in
+            return;  // overlapping fields cannot occur in a row that split; leave the bytes in
         fnv.add(row.data() + at, moved.offsetInRow - at);
         fnv.addSize(moved.value.size());
         fnv.add(moved.value.data(), moved.value.size());
         at = moved.offsetInRow + 12;
+    };
+    // Values come in row order from every row reader; only others need sorting.
+    const bool inRowOrder = std::adjacent_find(movedValues.begin(), movedValues.end(),
+                                               [](const MovedLongValue &a, const MovedLongValue &b) {
+                                                   return a.offsetInRow >= b.offsetInRow;
+                                               }) == movedValues.end();
+    if (inRowOrder) {
+        for (const MovedLongValue &moved : movedValues)
+            addMoved(moved);
+    } else {
+        std::vector<const MovedLongValue *> sorted;
+        for (const MovedLongValue &moved : movedValues)
+            sorted.push_back(&moved);
+        std::sort(sorted.begin(), sorted.end(),
+                  [](const MovedLongValue *a, const MovedLongValue *b) { return a->offsetInRow < b->offsetInRow; });
+        for (const MovedLongValue *moved : sorted)
+            addMoved(*moved);
     }
     fnv.add(row.data() + at, row.size() - at);
     return mix(fnv.h);

@@ -19,6 +19,24 @@ struct MovedLongValue {
 
 std::uint64_t digestRow(ByteSpan row, const std::vector<MovedLongValue> &movedValues);
 
+// digestRow with the moved values streamed instead of held: values are
+// announced in row order (ascending offsets), their bytes in pieces, and the
+// result is what digestRow gives for the same row and values.
+class RowDigester {
+public:
+    explicit RowDigester(ByteSpan row);
+    // False when digestRow would leave this value out (it overlaps the one
+    // before it or runs past the row); its bytes must not be added then.
+    bool beginValue(std::size_t offsetInRow, std::uint64_t length);
+    void addValueBytes(ByteSpan piece);
+    std::uint64_t finish();
+
+private:
+    ByteSpan row_;
+    std::uint64_t hash_;
+    std::size_t at_ = 0;
+};
+
 struct TableDigest {
     std::uint64_t rows = 0;
     std::uint64_t sum = 0;

@@ -119,8 +119,10 @@ void SpillSorter::add(ByteSpan key, std::uint32_t rowPointer)
     if (key.size() > 0xFFFF)
         throw Error(ErrorKind::Damaged, "索引のキーが長すぎます。");
     const std::size_t need = 2 + key.size() + 4;
-    if (!records_.empty() && arena_.size() + need + records_.size() * sizeof(std::uint32_t) > budget_)
+    if (!records_.empty() && arena_.size() + need + (records_.size() + 1) * sizeof(std::uint32_t) > budget_)
         spill();
+    if (arena_.capacity() == 0)
+        reserveBudget();
     const std::size_t at = arena_.size();
     if (at > 0xFFFFFFFFu - need)
         spill();
@@ -135,6 +137,16 @@ void SpillSorter::add(ByteSpan key, std::uint32_t rowPointer)
         arrivedInOrder_ = false;
     records_.push_back(static_cast<std::uint32_t>(arena_.size() - need));
     ++count_;
+}
+
+// Address space for a full budget, taken once: growing by doubling would
+// copy everything on the way and could hold up to three times the budget at
+// a time. Only the pages filled count against memory.
+void SpillSorter::reserveBudget()
+{
+    constexpr std::size_t kSmallestRecord = 2 + 4;
+    arena_.reserve(std::min<std::size_t>(budget_, 0xFFFFFFFFu));
+    records_.reserve(budget_ / (kSmallestRecord + sizeof(std::uint32_t)) + 1);
 }
 
 void SpillSorter::sortMemory()
@@ -183,10 +195,9 @@ void SpillSorter::spill()
     at += out.size();
     runs_.push_back({run.offset, at - run.offset});
     spillSize_ = at;
+    // The buffers keep their memory for the next run: it is within the budget.
     arena_.clear();
-    arena_.shrink_to_fit();
     records_.clear();
-    records_.shrink_to_fit();
     arrivedInOrder_ = true;
 }
 

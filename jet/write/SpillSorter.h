@@ -15,7 +15,7 @@ namespace jet::write {
 
 class SpillSorter {
 public:
-    static constexpr std::size_t kDefaultBudget = 256u << 20;
+    static constexpr std::size_t kDefaultBudget = 128u << 20;
 
     // `spillFolder` is where run files go (the target's folder: the space is
     // needed there anyway, and a full disk is reported like any write).
@@ -39,6 +39,7 @@ private:
     void spill();
     void sortMemory();
     void openSpillFile();
+    void reserveBudget();
 
     std::string folder_;
     std::size_t budget_;

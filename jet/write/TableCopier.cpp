@@ -3,13 +3,15 @@
 #include "jet/DataPage.h"
 #include "jet/Error.h"
 #include "jet/IndexPage.h"
+#include "jet/LongValue.h"
 #include "jet/write/LiveRowAt.h"
 #include "jet/write/LongValueWriter.h"
+#include "jet/write/IndexRebuilder.h"
 #include "jet/write/PageRun.h"
 #include "jet/write/RowDigest.h"
 #include "jet/write/RowRelocation.h"
-#include "jet/write/SpillSorter.h"
 
+#include <algorithm>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -26,6 +28,7 @@ public:
         : context_(context),
           file_(context.source.file()),
           name_(name),
+          where_(tableWhere(name)),
           def_(def),
           jet3_(def.version == JetVersion::Jet3),
           dataRun_(jet3_, def.pageSize, def.firstPage, context.allocator, context.pages),
@@ -36,6 +39,9 @@ public:
         for (const LongValueMaps &maps : def.longValueMaps)
             longValues_.emplace(maps.columnNumber, std::make_unique<LongValueWriter>(jet3_, def.pageSize,
                                                                                        context.allocator, context.pages));
+        for (std::size_t i = 0; i < def.columns.size(); ++i)
+            if (def.columns[i].isLongValue())
+                longValueColumns_.push_back(i);
     }
 
     CopiedTable run()
@@ -46,8 +52,10 @@ public:
         dataRun_.flush();
         for (auto &[number, writer] : longValues_)
             writer->finish();
+        const IndexRebuildContext indexContext{file_,     def_, where_, relocation_, result_.rows, context_.allocator,
+                                               context_.pages, context_.spillFolder, context_.sortBudget};
         for (const RealIndexDef &index : def_.realIndexes)
-            result_.indexes.push_back(rebuildIndex(index));
+            result_.indexes.push_back(rebuildIndex(indexContext, index));
         result_.dataPages = dataRun_.pages();
         result_.dataPagesWithRoom = dataRun_.pagesWithRoom(smallestRow_);
         for (const LongValueMaps &maps : def_.longValueMaps) {
@@ -58,19 +66,51 @@ public:
     }
 
 private:
+    // ---- rows ----
+
+    // A long value of the row being copied that lives outside the row.
+    struct MovedField {
+        std::size_t offsetInRow;  // of its 12-byte header
+        LongValueHeader header;
+        const ColumnDef *column;
+    };
+    static bool byOffset(const MovedField &a, const MovedField &b) { return a.offsetInRow < b.offsetInRow; }
+
+
+    // Messages about a row name it in full; building that text for every row
+    // would cost more than copying most rows, so it is built only for an error.
+    std::string rowWhere(RowId position) const
+    {
+        return where_ + " の" + file_.describePage(position.page) + " 行 " + std::to_string(position.row);
+    }
+
+    // Runs a read that names the row in its errors with the table's name
+    // only, and when it fails runs it again with the row's full description,
+    // so that the error that reaches the user names the row. Only for reads
+    // without side effects.
+    template <typename Read>
+    auto namingRow(RowId position, Read read) const
+    {
+        try {
+            return read(where_);
+        } catch (const Error &) {
+            read(rowWhere(position));
+            throw;
+        }
+    }
+
     void copyInKeyOrder(const RealIndexDef &index)
     {
         PageHandle keepHeader, keepBody;
-        const std::string what = tableWhere(name_) + " の主キー";
-        walkIndex(file_, index, what, [&](const IndexEntry &entry) {
+        walkIndex(file_, index, where_ + " の主キー", [&](const IndexEntry &entry) {
             const RowId position = entry.row;
             if (relocation_.contains(position.page, position.row))
                 return;  // a duplicate entry; the index check below reports it
-            const std::string where = tableWhere(name_) + " の" + file_.describePage(position.page) + " 行 " +
-                                      std::to_string(position.row);
-            const FetchedRow fetched = readLiveRowAt(file_, def_, position, keepHeader, keepBody, where);
+            const FetchedRow fetched = namingRow(position, [&](const std::string &where) {
+                return readLiveRowAt(file_, def_, position, keepHeader, keepBody, where);
+            });
             relocation_.addPage(position.page, fetched.rowSlotsOnPage);
-            copyRow(fetched.row, where);
+            copyRow(fetched.row);
         });
     }
 
@@ -86,39 +126,86 @@ private:
                     relocation_.addPage(lastPage, DataPageView(file_, file_.page(lastPage)).rowCount());
             }
             if (!relocation_.contains(row.position.page, row.position.row))
-                copyRow(row, scan.where());
+                copyRow(row);
         }
     }
 
-    void copyRow(const LiveRow &row, const std::string &where)
+    // Splits the row and finds its long values outside the row, in row
+    // order. Only reads: it may run twice (see namingRow).
+    void readRow(const LiveRow &row, const std::string &where)
     {
-        copy_.assign(row.bytes.begin(), row.bytes.end());
         decoder_.split(row.bytes, where);
-        moved_.clear();
-        for (const LongValueField &field : decoder_.longValueFields(where)) {
-            if (field.header.kind == LongValueHeader::Kind::Inline)
+        movedFields_.clear();
+        const RowColumns &columns = decoder_.columns();
+        for (std::size_t i : longValueColumns_) {
+            const ColumnSlice &slice = columns.columns[i];
+            if (!slice.present)
                 continue;
-            std::vector<std::uint8_t> value = readLongValue(file_, field.header, where);
-            const auto header = writerFor(*field.column).write(value);
-            std::memcpy(copy_.data() + field.offsetInRow, header.data(), header.size());
-            moved_.push_back({field.offsetInRow, std::move(value)});
+            const auto header = parseLongValueHeader(slice.bytes, where);
+            if (header && header->kind != LongValueHeader::Kind::Inline)
+                movedFields_.push_back({slice.offset, *header, &def_.columns[i]});
         }
-        result_.digest.add(digestRow(row.bytes, moved_));
+        if (!std::is_sorted(movedFields_.begin(), movedFields_.end(), byOffset))
+            std::stable_sort(movedFields_.begin(), movedFields_.end(), byOffset);
         if (autoNumber_) {
             const Value value = decoder_.value(*autoNumber_, where);
-            if (value.kind == Value::Kind::Integer && (!result_.largestAutoNumber || value.integer > *result_.largestAutoNumber))
+            if (value.kind == Value::Kind::Integer &&
+                (!result_.largestAutoNumber || value.integer > *result_.largestAutoNumber))
                 result_.largestAutoNumber = value.integer;
         }
-        if (copy_.size() > DataPageBuilder::maxRowLength(jet3_, def_.pageSize))
-            throw Error(ErrorKind::Damaged, where + ": 行の長さ " + std::to_string(copy_.size()) + " がページに収まりません。");
-        const std::uint32_t newRef = dataRun_.add(copy_);
+    }
+
+    void copyRow(const LiveRow &row)
+    {
+        namingRow(row.position, [&](const std::string &where) { readRow(row, where); });
+        RowDigester digest(row.bytes);
+        ByteSpan copied = row.bytes;  // unchanged unless long values moved
+        if (!movedFields_.empty()) {
+            copy_.assign(row.bytes.begin(), row.bytes.end());
+            for (const MovedField &field : movedFields_) {
+                const auto header = moveLongValue(row.position, field, digest);
+                std::memcpy(copy_.data() + field.offsetInRow, header.data(), header.size());
+            }
+            copied = copy_;
+        }
+        result_.digest.add(digest.finish());
+        if (copied.size() > DataPageBuilder::maxRowLength(jet3_, def_.pageSize))
+            throw Error(ErrorKind::Damaged, rowWhere(row.position) + ": 行の長さ " + std::to_string(copied.size()) +
+                                                " がページに収まりません。");
+        const std::uint32_t newRef = dataRun_.add(copied);
         if (!relocation_.record(row.position.page, row.position.row, newRef))
-            throw Error(ErrorKind::Damaged, where + ": 同じ行が二度現れました。");
-        if (copy_.size() < smallestRow_)
-            smallestRow_ = copy_.size();
+            throw Error(ErrorKind::Damaged, rowWhere(row.position) + ": 同じ行が二度現れました。");
+        if (copied.size() < smallestRow_)
+            smallestRow_ = copied.size();
         ++result_.rows;
         if (context_.rowProgress)
             context_.rowProgress(result_.rows);
+    }
+
+    // Streams one long value from its source rows into the column's LVAL
+    // pages and the row's digest, one fragment at a time, so that no value
+    // is ever held whole. Returns the header that points at the new place.
+    LongValueWriter::Header moveLongValue(RowId position, const MovedField &field, RowDigester &digest)
+    {
+        struct Target {
+            LongValueWriter &writer;
+            RowDigester &digest;
+            bool digested;
+        } target{writerFor(*field.column), digest, digest.beginValue(field.offsetInRow, field.header.length)};
+        target.writer.beginValue(field.header.length);
+        try {
+            visitLongValueRows(file_, field.header, where_, [&target](RowId, ByteSpan piece) {
+                target.writer.appendValue(piece);
+                if (target.digested)
+                    target.digest.addValueBytes(piece);
+            });
+        } catch (const Error &) {
+            // The same read again, now naming the row and column (see namingRow).
+            visitLongValueRows(file_, field.header, rowWhere(position) + " 列 '" + field.column->name + "'",
+                               [](RowId, ByteSpan) {});
+            throw;
+        }
+        return target.writer.endValue();
     }
 
     LongValueWriter &writerFor(const ColumnDef &column)
@@ -130,45 +217,20 @@ private:
         return *it->second;
     }
 
-    IndexTreeResult rebuildIndex(const RealIndexDef &index)
-    {
-        const std::string what = tableWhere(name_) + " の索引 " + std::to_string(index.number);
-        SpillSorter sorter(context_.spillFolder, context_.sortBudget);
-        RowRelocation::Marks seen(relocation_);
-        walkIndex(file_, index, what, [&](const IndexEntry &entry) {
-            const RowId old = entry.row;
-            const ByteSpan key = entry.key;
-            const auto moved = relocation_.lookup(old.page, old.row);
-            if (!moved)
-                throw Error(ErrorKind::Damaged, what + " のエントリが存在しない行 " + old.describe() + " を指しています。");
-            if (!seen.mark(old.page, old.row))
-                throw Error(ErrorKind::Damaged, what + " に行 " + old.describe() + " のエントリが二つあります。");
-            sorter.add(key, *moved);
-        });
-        if (sorter.count() > result_.rows || (!index.ignoreNulls() && sorter.count() != result_.rows))
-            throw Error(ErrorKind::Damaged, what + " のエントリ数 " + std::to_string(sorter.count()) + " が行数 " +
-                                                std::to_string(result_.rows) + " と合いません。");
-        PageSink sink{[this] { return context_.allocator.allocate(); },
-                      [this](PageNumber page, ByteSpan bytes) { context_.pages.write(page, bytes); }};
-        IndexTreeWriter tree(jet3_ ? PageFormat::Jet3 : PageFormat::Jet4, def_.firstPage, sink);
-        sorter.drain([&](ByteSpan key, std::uint32_t ref) {
-            tree.add(key, RowLocation{ref >> 8, static_cast<std::uint8_t>(ref & 0xFF)});
-        });
-        return tree.finish();
-    }
-
     const CopyContext &context_;
     const PageFile &file_;
     const std::string &name_;
+    const std::string where_;
     const TableDef &def_;
     bool jet3_;
     PageRun dataRun_;
     RowDecoder decoder_;
     const ColumnDef *autoNumber_;
+    std::vector<std::size_t> longValueColumns_;  // positions in def_.columns
     std::map<std::uint16_t, std::unique_ptr<LongValueWriter>> longValues_;
     RowRelocation relocation_;
     std::vector<std::uint8_t> copy_;
-    std::vector<MovedLongValue> moved_;
+    std::vector<MovedField> movedFields_;  // of the row being copied
     std::size_t smallestRow_ = 0xFFFF;
     CopiedTable result_;
 };

@@ -1,0 +1,144 @@
+#include "jet/write/IndexRebuilder.h"
+
+#include "jet/Error.h"
+#include "jet/IndexPage.h"
+#include "jet/write/OrderedIndexFeed.h"
+#include "jet/write/SpillSorter.h"
+
+#include <vector>
+
+namespace jet::write {
+
+namespace {
+
+// Thrown out of an index walk when the source index turns out not to be in
+// key order; the index is then rebuilt by sorting all its entries.
+struct SourceIndexOutOfOrder {};
+
+// Index entries are looked up in the relocation in groups: the slots of a
+// whole group are prefetched before the first is read, so the cache misses
+// of a lookup in key order (all over the table) overlap.
+constexpr std::size_t kLookupGroup = 32;
+
+RowLocation locationOf(std::uint32_t rowRef) { return RowLocation{rowRef >> 8, static_cast<std::uint8_t>(rowRef & 0xFF)}; }
+
+class IndexRebuilder {
+public:
+    IndexRebuilder(const IndexRebuildContext &context, const RealIndexDef &index)
+        : c_(context), index_(index), what_(context.tableWhere + " の索引 " + std::to_string(index.number))
+    {
+    }
+
+    IndexTreeResult run()
+    {
+        const PageAllocator::Mark start = c_.allocator.mark();
+        try {
+            return rebuildInKeyOrder();
+        } catch (const SourceIndexOutOfOrder &) {
+            // Nothing else took pages meanwhile: the sorted tree reuses them.
+            c_.relocation.clearClaims();
+            c_.allocator.rewind(start);
+            return rebuildBySorting();
+        }
+    }
+
+private:
+    IndexTreeResult rebuildInKeyOrder()
+    {
+        IndexTreeWriter tree(format(), c_.def.firstPage, pageSink());
+        OrderedIndexFeed feed(tree, c_.spillFolder, c_.sortBudget);
+        relocateEntries([&](ByteSpan key, std::uint32_t newRef) {
+            if (!feed.add(key, newRef))
+                throw SourceIndexOutOfOrder{};
+        });
+        checkEntryCount(feed.count());
+        feed.finish();
+        return tree.finish();
+    }
+
+    IndexTreeResult rebuildBySorting()
+    {
+        SpillSorter sorter(c_.spillFolder, c_.sortBudget);
+        relocateEntries([&](ByteSpan key, std::uint32_t newRef) { sorter.add(key, newRef); });
+        checkEntryCount(sorter.count());
+        IndexTreeWriter tree(format(), c_.def.firstPage, pageSink());
+        sorter.drain([&](ByteSpan key, std::uint32_t ref) { tree.add(key, locationOf(ref)); });
+        return tree.finish();
+    }
+
+    PageFormat format() const { return c_.def.version == JetVersion::Jet3 ? PageFormat::Jet3 : PageFormat::Jet4; }
+
+    PageSink pageSink() const
+    {
+        return PageSink{[this] { return c_.allocator.allocate(); },
+                        [this](PageNumber page, ByteSpan bytes) { c_.pages.write(page, bytes); }};
+    }
+
+    // Walks the source index and hands each entry on with the new position
+    // of its row, in the order of the walk. Every entry must name a copied
+    // row, and no row twice. Leaves no row claimed.
+    template <typename Consume>
+    void relocateEntries(Consume consume)
+    {
+        group_.clear();
+        groupKeys_.clear();
+        walkIndex(c_.file, index_, what_, [&](const IndexEntry &entry) {
+            const std::size_t slot = c_.relocation.slotOf(entry.row.page, entry.row.row);
+            c_.relocation.prefetch(slot);
+            const std::size_t keyStart = groupKeys_.size();
+            groupKeys_.insert(groupKeys_.end(), entry.key.begin(), entry.key.end());
+            group_.push_back({slot, entry.row, keyStart, groupKeys_.size()});
+            if (group_.size() == kLookupGroup)
+                drainGroup(consume);
+        });
+        drainGroup(consume);
+        c_.relocation.clearClaims();
+    }
+
+    template <typename Consume>
+    void drainGroup(Consume &consume)
+    {
+        for (const GroupEntry &entry : group_) {
+            std::uint32_t newRef = 0;
+            switch (c_.relocation.claim(entry.slot, newRef)) {
+            case RowRelocation::Claim::Claimed:
+                break;
+            case RowRelocation::Claim::NoRow:
+                throw Error(ErrorKind::Damaged, what_ + " のエントリが存在しない行 " + entry.row.describe() + " を指しています。");
+            case RowRelocation::Claim::ClaimedBefore:
+                throw Error(ErrorKind::Damaged, what_ + " に行 " + entry.row.describe() + " のエントリが二つあります。");
+            }
+            consume(ByteSpan(groupKeys_.data() + entry.keyStart, entry.keyEnd - entry.keyStart), newRef);
+        }
+        group_.clear();
+        groupKeys_.clear();
+    }
+
+    void checkEntryCount(std::uint64_t entries) const
+    {
+        if (entries > c_.rowsCopied || (!index_.ignoreNulls() && entries != c_.rowsCopied))
+            throw Error(ErrorKind::Damaged, what_ + " のエントリ数 " + std::to_string(entries) + " が行数 " +
+                                                std::to_string(c_.rowsCopied) + " と合いません。");
+    }
+
+    struct GroupEntry {
+        std::size_t slot;
+        RowId row;
+        std::size_t keyStart, keyEnd;
+    };
+
+    const IndexRebuildContext &c_;
+    const RealIndexDef &index_;
+    const std::string what_;
+    std::vector<GroupEntry> group_;
+    std::vector<std::uint8_t> groupKeys_;
+};
+
+}  // namespace
+
+IndexTreeResult rebuildIndex(const IndexRebuildContext &context, const RealIndexDef &index)
+{
+    return IndexRebuilder(context, index).run();
+}
+
+}  // namespace jet::write

@@ -1,0 +1,226 @@
+// Index rebuilds take the source index's entries in its key order and only
+// reorder runs of equal keys by their new row positions. The rebuilt tree
+// must still hold every entry in full index order when runs are long, when
+// one is too large for memory, and when the source index is not in key order
+// at all (a damaged source: the whole index is then sorted).
+#include "CompactTestSupport.h"
+#include "IndexTreeWriterTestSupport.h"
+
+#include "jet/Checker.h"
+#include "jet/Compact.h"
+#include "jet/Database.h"
+#include "jet/IndexPage.h"
+#include "jet/write/OrderedIndexFeed.h"
+
+#include <algorithm>
+#include <functional>
+#include <random>
+
+using namespace compacttest;
+using jet::write::IndexTreeWriter;
+using jet::write::OrderedIndexFeed;
+using jet::write::PageFormat;
+using indextest::Bytes;
+
+namespace {
+
+struct FeedEntry {
+    Bytes key;
+    std::uint32_t rowRef;
+};
+
+Bytes leafEntry(const FeedEntry &e)
+{
+    Bytes bytes = e.key;
+    bytes.push_back(static_cast<std::uint8_t>(e.rowRef >> 24));
+    bytes.push_back(static_cast<std::uint8_t>(e.rowRef >> 16));
+    bytes.push_back(static_cast<std::uint8_t>(e.rowRef >> 8));
+    bytes.push_back(static_cast<std::uint8_t>(e.rowRef));
+    return bytes;
+}
+
+// Runs of equal keys as a source index yields them: keys ascending, the rows
+// of a run in their old order, which the copy scrambled.
+std::vector<FeedEntry> runsOfEqualKeys(const std::vector<std::size_t> &runLengths)
+{
+    std::mt19937 random(7);
+    std::vector<std::uint32_t> refs;
+    std::size_t total = 0;
+    for (std::size_t length : runLengths)
+        total += length;
+    for (std::uint32_t i = 0; i < total; ++i)
+        refs.push_back(((1000 + i / 200) << 8) | (i % 200));
+    std::shuffle(refs.begin(), refs.end(), random);
+    std::vector<FeedEntry> entries;
+    for (std::size_t run = 0; run < runLengths.size(); ++run)
+        for (std::size_t i = 0; i < runLengths[run]; ++i)
+            entries.push_back({Bytes{0x7F, static_cast<std::uint8_t>(run), 0x00}, refs[entries.size()]});
+    return entries;
+}
+
+TEST(CompactIndexRebuildTest, LongRunsOfEqualKeysComeOutOrderedAndComplete)
+{
+    // A 4 KiB budget holds runs of up to 128 entries in memory: the runs of
+    // 20000 and 2500 go through the spilling sorter (which spills in turn).
+    const std::vector<FeedEntry> entries = runsOfEqualKeys({1, 100, 3, 20000, 1, 1, 2500});
+    indextest::MemoryPages pages(4096, 50);
+    IndexTreeWriter tree(PageFormat::Jet4, 0x2A, pages.sink());
+    OrderedIndexFeed feed(tree, fs::temp_directory_path().string(), 4096);
+    for (const FeedEntry &entry : entries)
+        ASSERT_TRUE(feed.add(entry.key, entry.rowRef));
+    feed.finish();
+    const auto result = tree.finish();
+    EXPECT_EQ(feed.runsSpilled(), 2u);
+    EXPECT_EQ(feed.count(), entries.size());
+    EXPECT_EQ(result.entries, entries.size());
+    EXPECT_EQ(result.distinctKeys, 7u);
+
+    std::vector<Bytes> expected;
+    for (const FeedEntry &entry : entries)
+        expected.push_back(leafEntry(entry));
+    std::sort(expected.begin(), expected.end(), indextest::entryLess);
+    const auto walked = indextest::TreeWalker(pages.reader(), true, 0x2A, 4096).walk(result.root);
+    EXPECT_EQ(walked.leafEntries, expected);
+}
+
+TEST(CompactIndexRebuildTest, FeedRefusesAKeyBelowThePreviousOne)
+{
+    indextest::MemoryPages pages(4096, 50);
+    IndexTreeWriter tree(PageFormat::Jet4, 0x2A, pages.sink());
+    OrderedIndexFeed feed(tree, fs::temp_directory_path().string(), 1u << 20);
+    EXPECT_TRUE(feed.add(Bytes{0x10, 0x20}, 0x500));
+    EXPECT_TRUE(feed.add(Bytes{0x10, 0x20}, 0x400));  // same key: reordered later, fine
+    EXPECT_FALSE(feed.add(Bytes{0x10}, 0x600));       // a proper prefix sorts first
+    EXPECT_FALSE(feed.add(Bytes{0x30}, 0x700));       // and nothing is taken after that
+}
+
+// ---- a source index out of key order ----
+
+constexpr const char *kNorthwind = "northwind-glogue__Northwind.mdb";
+
+struct SwapSite {
+    std::uint64_t offset = 0;  // in the file, of the first of two stored entries
+    std::size_t length = 0;    // stored length of each
+};
+
+// A leaf of a secondary index (rows are copied in primary-key order, which
+// must not change) whose second and third entries are stored with the same
+// length and have different keys: swapping their bytes leaves the entries
+// intact but out of key order.
+std::optional<SwapSite> findSwappableEntries(const fs::path &path)
+{
+    const auto database = jet::Database::open(path.string(), "");
+    const jet::PageFile &file = database->file();
+    for (const jet::TableEntry &table : database->catalog().tables) {
+        if (table.kind != jet::TableKind::User)
+            continue;
+        const jet::TableDef def = database->tableDef(table);
+        const jet::LogicalIndexDef *primary = def.primaryKey();
+        for (const jet::RealIndexDef &index : def.realIndexes) {
+            if (primary && primary->realIndex == index.number)
+                continue;
+            const jet::IndexWalk walk = jet::walkIndex(file, index, table.name, [](const jet::IndexEntry &) {});
+            for (const auto &leaf : walk.leaves) {
+                const jet::PageHandle page = file.page(leaf.page);
+                const auto parsed = indextest::parseIndexPage(page->bytes, true);
+                if (parsed.entries.size() < 3 || parsed.entries[1].size() != parsed.entries[2].size() ||
+                    Bytes(parsed.entries[1].begin(), parsed.entries[1].end() - 4) ==
+                        Bytes(parsed.entries[2].begin(), parsed.entries[2].end() - 4))
+                    continue;
+                // Entry k > 0 is stored without the page's prefix.
+                const std::size_t stored = parsed.entries[1].size() - parsed.prefix;
+                const std::size_t firstStored = parsed.entries[0].size();
+                return SwapSite{std::uint64_t(leaf.page) * file.pageSize() + 0x1E0 + firstStored, stored};
+            }
+        }
+    }
+    return std::nullopt;
+}
+
+// A copy of Northwind in the scratch folder with `change` applied to the
+// bytes of the two entries (each `length` long, stored one after the other).
+fs::path damagedNorthwind(const ScratchFolder &scratch, const std::string &name,
+                          const std::function<void(std::string &bothEntries, std::size_t length)> &change)
+{
+    const fs::path damaged = scratch.file(name);
+    fs::copy_file(testdata::database(kNorthwind), damaged);
+    const auto site = findSwappableEntries(damaged);
+    if (!site) {
+        ADD_FAILURE() << "no leaf to damage in " << kNorthwind;
+        return damaged;
+    }
+    std::fstream file(damaged, std::ios::in | std::ios::out | std::ios::binary);
+    std::string both(2 * site->length, '\0');
+    file.seekg(static_cast<std::streamoff>(site->offset));
+    file.read(both.data(), static_cast<std::streamsize>(both.size()));
+    change(both, site->length);
+    file.seekp(static_cast<std::streamoff>(site->offset));
+    file.write(both.data(), static_cast<std::streamsize>(both.size()));
+    return damaged;
+}
+
+std::string compactToFile(const std::string &source, const std::string &target)
+{
+    jet::CompactRequest request;
+    request.sourcePath = source;
+    request.targetPath = target;
+    request.engineType = 5;
+    jet::compactDatabase(request);
+    return readAll(target);
+}
+
+TEST(CompactIndexRebuildTest, SourceIndexOutOfKeyOrderIsRebuiltBySorting)
+{
+    SKIP_WITHOUT_TESTDATA();
+    ScratchFolder scratch("compact-disorder");
+    const fs::path damaged = damagedNorthwind(scratch, "damaged.mdb", [](std::string &both, std::size_t length) {
+        std::rotate(both.begin(), both.begin() + static_cast<std::ptrdiff_t>(length), both.end());
+    });
+
+    // The same entries sorted give the same tree on the same pages: the
+    // copy equals that of the undamaged file byte for byte.
+    const std::string fromDamaged = compactToFile(damaged.string(), scratch.file("from-damaged.mdb"));
+    const std::string fromSound =
+        compactToFile(testdata::database(kNorthwind).string(), scratch.file("from-sound.mdb"));
+    EXPECT_TRUE(fromDamaged == fromSound);
+    const jet::CheckReport report = jet::checkFile(scratch.file("from-damaged.mdb"), "");
+    for (const jet::Finding &finding : report.findings)
+        EXPECT_NE(finding.severity, jet::Finding::Severity::Problem) << finding.format();
+}
+
+// Entries for rows that do not exist, or two entries for one row, are damage
+// the copy must not paper over: the compaction fails and writes nothing.
+TEST(CompactIndexRebuildTest, EntriesForMissingOrRepeatedRowsFailTheCopy)
+{
+    SKIP_WITHOUT_TESTDATA();
+    ScratchFolder scratch("compact-bad-entries");
+    const struct {
+        const char *name;
+        std::function<void(std::string &, std::size_t)> change;
+        const char *message;
+    } cases[] = {
+        {"missing-row.mdb", [](std::string &both, std::size_t length) { both[length - 1] = char(250); },
+         "存在しない行"},
+        {"repeated-row.mdb",
+         [](std::string &both, std::size_t length) {
+             std::copy_n(both.begin() + static_cast<std::ptrdiff_t>(length - 4), 4,
+                         both.begin() + static_cast<std::ptrdiff_t>(2 * length - 4));
+         },
+         "エントリが二つあります"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const fs::path damaged = damagedNorthwind(scratch, c.name, c.change);
+        const std::string target = scratch.file(std::string("out-") + c.name);
+        try {
+            compactToFile(damaged.string(), target);
+            ADD_FAILURE() << "compaction succeeded";
+        } catch (const jet::Error &e) {
+            EXPECT_EQ(e.kind(), jet::ErrorKind::Damaged);
+            EXPECT_NE(std::string(e.what()).find(c.message), std::string::npos) << e.what();
+        }
+        EXPECT_FALSE(fs::exists(target));
+    }
+}
+
+}  // namespace
