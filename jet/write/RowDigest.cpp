@@ -1,26 +1,12 @@
 #include "jet/write/RowDigest.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstring>
 
 namespace jet::write {
 
 namespace {
-
-struct Fnv {
-    std::uint64_t h = 0xcbf29ce484222325ull;
-    void add(const std::uint8_t *p, std::size_t n)
-    {
-        for (std::size_t i = 0; i < n; ++i)
-            h = (h ^ p[i]) * 0x100000001b3ull;
-    }
-    void addSize(std::uint64_t n)
-    {
-        std::uint8_t bytes[8];
-        for (int i = 0; i < 8; ++i)
-            bytes[i] = static_cast<std::uint8_t>(n >> (8 * i));
-        add(bytes, 8);
-    }
-};
 
 std::uint64_t mix(std::uint64_t x)
 {
@@ -33,50 +19,97 @@ std::uint64_t mix(std::uint64_t x)
 
 }  // namespace
 
+inline std::uint64_t DigestStream::load64(const std::uint8_t *p)
+{
+    std::uint64_t v = 0;
+    for (int i = 7; i >= 0; --i)
+        v = v << 8 | p[i];
+    return v;
+}
+
+inline void DigestStream::mixBlock(std::uint64_t &a, std::uint64_t &b, const std::uint8_t *p)
+{
+    a = std::rotl(a ^ (load64(p) * 0x87c37b91114253d5ull), 31) * 0x4cf5ad432745937full;
+    b = std::rotl(b ^ (load64(p + 8) * 0x4cf5ad432745937full), 33) * 0x87c37b91114253d5ull;
+}
+
+void DigestStream::add(const std::uint8_t *p, std::size_t n)
+{
+    if (n == 0)
+        return;
+    total_ += n;
+    if (pending_ > 0) {
+        const std::size_t take = std::min(n, kBlock - pending_);
+        std::memcpy(buffer_ + pending_, p, take);
+        pending_ += take;
+        p += take;
+        n -= take;
+        if (pending_ < kBlock)
+            return;
+        mixBlock(a_, b_, buffer_);
+        pending_ = 0;
+    }
+    for (; n >= kBlock; p += kBlock, n -= kBlock)
+        mixBlock(a_, b_, p);
+    if (n > 0)
+        std::memcpy(buffer_, p, n);
+    pending_ = n;
+}
+
+void DigestStream::addSize(std::uint64_t n)
+{
+    std::uint8_t bytes[8];
+    for (int i = 0; i < 8; ++i)
+        bytes[i] = static_cast<std::uint8_t>(n >> (8 * i));
+    add(bytes, 8);
+}
+
+std::uint64_t DigestStream::value() const
+{
+    std::uint8_t last[kBlock] = {};
+    std::memcpy(last, buffer_, pending_);
+    std::uint64_t a = a_, b = b_;
+    mixBlock(a, b, last);
+    return a ^ std::rotl(b, 29) ^ (total_ * 0x9e3779b97f4a7c15ull);
+}
+
 RowDigester::RowDigester(ByteSpan row) : row_(row)
 {
-    Fnv fnv;
-    fnv.addSize(row.size());
-    hash_ = fnv.h;
+    hash_.addSize(row.size());
 }
 
 bool RowDigester::beginValue(std::size_t offsetInRow, std::uint64_t length)
 {
     if (offsetInRow < at_ || offsetInRow + 12 > row_.size())
         return false;
-    Fnv fnv{hash_};
-    fnv.add(row_.data() + at_, offsetInRow - at_);
-    fnv.addSize(length);
-    hash_ = fnv.h;
+    hash_.add(row_.data() + at_, offsetInRow - at_);
+    hash_.addSize(length);
     at_ = offsetInRow + 12;
     return true;
 }
 
 void RowDigester::addValueBytes(ByteSpan piece)
 {
-    Fnv fnv{hash_};
-    fnv.add(piece.data(), piece.size());
-    hash_ = fnv.h;
+    hash_.add(piece.data(), piece.size());
 }
 
 std::uint64_t RowDigester::finish()
 {
-    Fnv fnv{hash_};
-    fnv.add(row_.data() + at_, row_.size() - at_);
-    return mix(fnv.h);
+    hash_.add(row_.data() + at_, row_.size() - at_);
+    return mix(hash_.value());
 }
 
 std::uint64_t digestRow(ByteSpan row, const std::vector<MovedLongValue> &movedValues)
 {
-    Fnv fnv;
-    fnv.addSize(row.size());
+    DigestStream hash;
+    hash.addSize(row.size());
     std::size_t at = 0;
     auto addMoved = [&](const MovedLongValue &moved) {
         if (moved.offsetInRow < at || moved.offsetInRow + 12 > row.size())
             return;  // overlapping fields cannot occur in a row that split; leave the bytes in
-        fnv.add(row.data() + at, moved.offsetInRow - at);
-        fnv.addSize(moved.value.size());
-        fnv.add(moved.value.data(), moved.value.size());
+        hash.add(row.data() + at, moved.offsetInRow - at);
+        hash.addSize(moved.value.size());
+        hash.add(moved.value.data(), moved.value.size());
         at = moved.offsetInRow + 12;
     };
     // Values come in row order from every row reader; only others need sorting.
@@ -96,8 +129,8 @@ std::uint64_t digestRow(ByteSpan row, const std::vector<MovedLongValue> &movedVa
         for (const MovedLongValue *moved : sorted)
             addMoved(*moved);
     }
-    fnv.add(row.data() + at, row.size() - at);
-    return mix(fnv.h);
+    hash.add(row.data() + at, row.size() - at);
+    return mix(hash.value());
 }
 
 }  // namespace jet::write
