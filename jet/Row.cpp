@@ -9,7 +9,7 @@ namespace {
 struct VariableTable {
     std::uint16_t count = 0;
     // offsets[i] for i in [0, count], offsets[count] being the end of the data
-    std::vector<std::uint16_t> offsets;
+    std::vector<std::uint16_t> &offsets;
 };
 
 [[noreturn]] void throwBadRow(const std::string &where, const std::string &detail)
@@ -56,9 +56,37 @@ void readJet3Variables(ByteSpan row, std::size_t maskLength, VariableTable &tabl
 
 }  // namespace
 
+RowLayout::RowLayout(const TableDef &def)
+    : jet3_(def.version == JetVersion::Jet3), hasVariableColumns_(def.variableColumns > 0)
+{
+    const std::size_t countLength = jet3_ ? 1 : 2;
+    places_.reserve(def.columns.size());
+    for (const ColumnDef &column : def.columns) {
+        Place place;
+        place.column = &column;
+        place.number = column.number;
+        place.maskByte = column.number / 8;
+        place.maskBit = static_cast<std::uint8_t>(1u << (column.number % 8));
+        place.varIndex = column.varIndex;
+        if (column.type == ColumnType::Boolean) {
+            place.kind = Place::Kind::Boolean;
+        } else if (column.isFixed()) {
+            place.kind = Place::Kind::Fixed;
+            place.fixedStart = countLength + column.fixedOffset;
+            place.fixedSize = column.fixedSize();
+        }
+        places_.push_back(place);
+    }
+}
+
 void splitRow(const TableDef &def, ByteSpan row, RowColumns &out, const std::string &where)
 {
-    const bool jet3 = def.version == JetVersion::Jet3;
+    splitRow(RowLayout(def), row, out, where);
+}
+
+void splitRow(const RowLayout &layout, ByteSpan row, RowColumns &out, const std::string &where)
+{
+    const bool jet3 = layout.jet3();
     const std::size_t countLength = jet3 ? 1 : 2;
     if (row.size() < countLength + 1)
         throwBadRow(where, "長さ " + std::to_string(row.size()));
@@ -66,11 +94,11 @@ void splitRow(const TableDef &def, ByteSpan row, RowColumns &out, const std::str
     const std::size_t maskLength = (static_cast<std::size_t>(count) + 7) / 8;
     if (maskLength + countLength > row.size())
         throwBadRow(where, "列数 " + std::to_string(count) + " が行に収まりません");
-    const ByteSpan mask = row.subspan(row.size() - maskLength);
+    const std::uint8_t *mask = row.data() + (row.size() - maskLength);
 
-    VariableTable variables;
+    VariableTable variables{0, out.variableOffsets};
     std::size_t dataEnd = row.size() - maskLength;
-    if (def.variableColumns > 0) {
+    if (layout.hasVariableColumns()) {
         if (jet3)
             readJet3Variables(row, maskLength, variables, where);
         else
@@ -82,35 +110,36 @@ void splitRow(const TableDef &def, ByteSpan row, RowColumns &out, const std::str
     }
     out.storedColumnCount = count;
     out.storedVariableCount = variables.count;
-    out.columns.resize(def.columns.size());
+    const std::vector<RowLayout::Place> &places = layout.places();
+    out.columns.resize(places.size());
 
-    for (std::size_t i = 0; i < def.columns.size(); ++i) {
-        const ColumnDef &column = def.columns[i];
+    for (std::size_t i = 0; i < places.size(); ++i) {
+        const RowLayout::Place &place = places[i];
         ColumnSlice &slice = out.columns[i];
         slice = ColumnSlice{};
-        if (column.number >= count)
+        if (place.number >= count)
             continue;  // added after this row was written: null
-        slice.present = (mask[column.number / 8] >> (column.number % 8)) & 1;
-        if (!slice.present || column.type == ColumnType::Boolean)
+        slice.present = (mask[place.maskByte] & place.maskBit) != 0;
+        if (!slice.present || place.kind == RowLayout::Place::Kind::Boolean)
             continue;
-        if (column.isFixed()) {
-            const std::size_t start = countLength + column.fixedOffset;
-            const std::size_t size = column.fixedSize();
+        if (place.kind == RowLayout::Place::Kind::Fixed) {
+            const std::size_t start = place.fixedStart;
+            const std::size_t size = place.fixedSize;
             if (start + size > dataEnd)
-                throwBadRow(where, "固定長列 '" + column.name + "' が行の外にあります");
-            slice.bytes = row.subspan(start, size);
+                throwBadRow(where, "固定長列 '" + place.column->name + "' が行の外にあります");
+            slice.bytes = ByteSpan(row.data() + start, size);
             slice.offset = start;
         } else {
-            if (column.varIndex >= variables.count) {
+            if (place.varIndex >= variables.count) {
                 slice.present = false;
                 continue;
             }
-            const std::size_t start = variables.offsets[column.varIndex];
-            const std::size_t end = variables.offsets[column.varIndex + 1];
+            const std::size_t start = variables.offsets[place.varIndex];
+            const std::size_t end = variables.offsets[place.varIndex + 1];
             if (start > end || end > dataEnd || start < countLength)
-                throwBadRow(where, "可変長列 '" + column.name + "' の位置 " + std::to_string(start) + "–" +
+                throwBadRow(where, "可変長列 '" + place.column->name + "' の位置 " + std::to_string(start) + "–" +
                                        std::to_string(end) + " が不正です");
-            slice.bytes = row.subspan(start, end - start);
+            slice.bytes = ByteSpan(row.data() + start, end - start);
             slice.offset = start;
         }
     }

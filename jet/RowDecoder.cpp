@@ -2,7 +2,7 @@
 
 namespace jet {
 
-RowDecoder::RowDecoder(const PageFile &file, const TableDef &def) : def_(def)
+RowDecoder::RowDecoder(const PageFile &file, const TableDef &def) : def_(def), layout_(def)
 {
     context_.file = &file;
     context_.codePage = file.header().codePage;
@@ -11,7 +11,7 @@ RowDecoder::RowDecoder(const PageFile &file, const TableDef &def) : def_(def)
 
 const RowColumns &RowDecoder::split(ByteSpan row, const std::string &where)
 {
-    splitRow(def_, row, columns_, where);
+    splitRow(layout_, row, columns_, where);
     return columns_;
 }
 

@@ -39,6 +39,7 @@ public:
 
 private:
     const TableDef &def_;
+    RowLayout layout_;
     ValueContext context_;
     RowColumns columns_;
 };
