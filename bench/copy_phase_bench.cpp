@@ -40,24 +40,30 @@ int main(int argc, char **argv)
     const auto started = std::chrono::steady_clock::now();
     const pid_t pid = ::fork();
     if (pid == 0) {
-        try {
-            const auto database = jet::Database::open(source, "");
-            jet::write::OutputFile out(target, source);
-            jet::write::CompactionSettings settings{"", fs::path(target).parent_path().string(), budget, {}};
-            const auto outcome = jet::write::writeCompactedCopy(*database, out, settings);
-            if (!keepAs.empty()) {
-                out.resize(static_cast<std::uint64_t>(outcome.pageCount) * database->file().pageSize());
-                out.flush();
-                out.commit();
+        // The copy's temporary file goes with its OutputFile: let it go out of
+        // scope before _exit, which skips destructors.
+        const auto copy = [&]() -> int {
+            try {
+                const auto database = jet::Database::open(source, "");
+                jet::write::OutputFile out(target, source);
+                jet::write::CompactionSettings settings{"", fs::path(target).parent_path().string(), budget, {}};
+                const auto outcome = jet::write::writeCompactedCopy(*database, out, settings);
+                if (!keepAs.empty()) {
+                    out.resize(static_cast<std::uint64_t>(outcome.pageCount) * database->file().pageSize());
+                    out.flush();
+                    out.commit();
+                }
+                std::printf("tables %u, rows %llu, pages %u\n", outcome.tables,
+                            static_cast<unsigned long long>(outcome.rows), outcome.pageCount);
+                return 0;
+            } catch (const jet::Error &e) {
+                std::fprintf(stderr, "copy failed: %s\n", e.what());
+                return 1;
             }
-            std::printf("tables %u, rows %llu, pages %u\n", outcome.tables,
-                        static_cast<unsigned long long>(outcome.rows), outcome.pageCount);
-            std::fflush(stdout);
-            ::_exit(0);
-        } catch (const jet::Error &e) {
-            std::fprintf(stderr, "copy failed: %s\n", e.what());
-            ::_exit(1);
-        }
+        };
+        const int result = copy();
+        std::fflush(stdout);
+        ::_exit(result);
     }
     int status = 0;
     rusage usage{};
