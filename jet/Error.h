@@ -28,3 +28,23 @@ private:
 };
 
 }  // namespace jet
+
+namespace jet {
+
+// Messages name the place they are about (table, page, row). Building that
+// text for each of millions of rows would cost more than the work itself, so
+// `read` runs with a brief place first and, only when it throws, once more
+// with the full place from `fullPlace()`, whose error then reaches the caller.
+// `read` must have no side effects, so that the second run fails the same way.
+template <typename Read, typename FullPlace>
+decltype(auto) withPlaceNamedOnError(const std::string &briefPlace, Read read, FullPlace fullPlace)
+{
+    try {
+        return read(briefPlace);
+    } catch (const Error &) {
+        read(fullPlace());
+        throw;
+    }
+}
+
+}  // namespace jet

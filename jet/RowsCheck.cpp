@@ -67,21 +67,20 @@ void RowsCheck::prepare()
     }
 }
 
-// Messages name the row (table, file, page, row). Building that name for each
-// of millions of rows would cost more than checking them, so a row is checked
-// unnamed first and, only when something is wrong, once more with its name
-// for the message; the check only reads, so the second run finds the same.
-// False when the row is damaged.
+// The row is checked unnamed (see withPlaceNamedOnError). False when it is damaged.
 bool RowsCheck::inspectRow(const TableScan &scan, std::string &where)
 {
     static const std::string unnamed;
-    try {
-        inspectRowContent(scan.row().bytes, unnamed);
-    } catch (const Error &) {
-        scan.where(where);
-        if (!sink_.guarded(table_, [&] { inspectRowContent(scan.row().bytes, where); }))
-            return false;
-    }
+    const bool sound = sink_.guarded(table_, [&] {
+        withPlaceNamedOnError(
+            unnamed, [&](const std::string &place) { inspectRowContent(scan.row().bytes, place); },
+            [&]() -> const std::string & {
+                scan.where(where);
+                return where;
+            });
+    });
+    if (!sound)
+        return false;
     if (!misplaced_.empty()) {
         scan.where(where);
         for (const MisplacedLongValue &misplaced : misplaced_)

@@ -207,22 +207,25 @@ std::string formatDateTime(double days)
         seconds -= 86400;
         dayNumber += days < 0 ? -1 : 1;
     }
-    // Days from 1899-12-30 to a civil date (Howard Hinnant's algorithm).
-    long long z = dayNumber - 25569 + 719468;  // 1970-01-01 is day 25569
+    const CivilDate date = civilDateOf(dayNumber - 25569);  // 1970-01-01 is day 25569
+    char text[128];
+    std::snprintf(text, sizeof text, "%04lld-%02lld-%02lld %02lld:%02lld:%02lld", date.year, date.month, date.day,
+                  seconds / 3600, (seconds / 60) % 60, seconds % 60);
+    return text;
+}
+
+// Howard Hinnant's days-to-civil algorithm.
+CivilDate civilDateOf(long long daysSince1970)
+{
+    const long long z = daysSince1970 + 719468;
     const long long era = (z >= 0 ? z : z - 146096) / 146097;
     const long long doe = z - era * 146097;
     const long long yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    long long year = yoe + era * 400;
     const long long doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
     const long long mp = (5 * doy + 2) / 153;
-    const long long dayOfMonth = doy - (153 * mp + 2) / 5 + 1;
+    const long long day = doy - (153 * mp + 2) / 5 + 1;
     const long long month = mp < 10 ? mp + 3 : mp - 9;
-    if (month <= 2)
-        ++year;
-    char text[128];
-    std::snprintf(text, sizeof text, "%04lld-%02lld-%02lld %02lld:%02lld:%02lld", year, month, dayOfMonth,
-                  seconds / 3600, (seconds / 60) % 60, seconds % 60);
-    return text;
+    return {yoe + era * 400 + (month <= 2 ? 1 : 0), month, day};
 }
 
 }  // namespace jet

@@ -58,4 +58,12 @@ std::string formatGuid(ByteSpan bytes);
 // time of day whatever the sign of the day).
 std::string formatDateTime(double days);
 
+// The proleptic Gregorian date of a day counted from 1970-01-01 (negative before it).
+struct CivilDate {
+    long long year;
+    long long month;  // 1..12
+    long long day;    // 1..31
+};
+CivilDate civilDateOf(long long daysSince1970);
+
 }  // namespace jet

@@ -1,6 +1,7 @@
 #include "jet/write/DataPageBuilder.h"
 
 #include "jet/Error.h"
+#include "jet/Format.h"
 
 #include <cstring>
 
@@ -15,7 +16,7 @@ DataPageBuilder::DataPageBuilder(bool jet3, std::uint32_t pageSize, std::uint32_
 void DataPageBuilder::reset()
 {
     page_.assign(pageSize_, 0);
-    page_[0] = 0x01;
+    page_[0] = static_cast<std::uint8_t>(PageType::Data);
     page_[1] = 0x01;
     storeLE32(page_.data() + 4, owner_);
     rows_ = 0;

@@ -1,6 +1,8 @@
 // Index page layout, jet-format.md §12.1–12.3.
 #include "jet/write/IndexPageEncoder.h"
 
+#include "jet/Format.h"
+
 #include <algorithm>
 #include <cassert>
 
@@ -8,8 +10,6 @@ namespace jet::write {
 
 namespace {
 
-constexpr std::uint8_t kNodePageType = 0x03;
-constexpr std::uint8_t kLeafPageType = 0x04;
 constexpr std::size_t kFreeSpaceOffset = 0x02;
 constexpr std::size_t kOwnerOffset = 0x04;
 
@@ -47,7 +47,7 @@ void encodeIndexPage(const IndexPageLayout &layout, const IndexPageContent &cont
 
     std::fill(page.begin(), page.end(), 0);
     std::uint8_t *p = page.data();
-    p[0] = content.leaf ? kLeafPageType : kNodePageType;
+    p[0] = static_cast<std::uint8_t>(content.leaf ? PageType::IndexLeaf : PageType::IndexNode);
     p[1] = 0x01;
     storeLE16(p + kFreeSpaceOffset, static_cast<std::uint16_t>(layout.pageSize - layout.entriesStart - content.stored.size()));
     storeLE32(p + kOwnerOffset, content.owner);

@@ -104,16 +104,11 @@ std::uint64_t RowDigester::finish()
 
 std::uint64_t digestRow(ByteSpan row, const std::vector<MovedLongValue> &movedValues)
 {
-    DigestStream hash;
-    hash.addSize(row.size());
-    std::size_t at = 0;
+    RowDigester digest(row);
     auto addMoved = [&](const MovedLongValue &moved) {
-        if (moved.offsetInRow < at || moved.offsetInRow + 12 > row.size())
-            return;  // overlapping fields cannot occur in a row that split; leave the bytes in
-        hash.add(row.data() + at, moved.offsetInRow - at);
-        hash.addSize(moved.value.size());
-        hash.add(moved.value.data(), moved.value.size());
-        at = moved.offsetInRow + 12;
+        // Overlapping fields cannot occur in a row that split; their bytes stay in.
+        if (digest.beginValue(moved.offsetInRow, moved.value.size()))
+            digest.addValueBytes(moved.value);
     };
     // Values come in row order from every row reader; only others need sorting.
     const bool inRowOrder = std::adjacent_find(movedValues.begin(), movedValues.end(),
@@ -132,8 +127,7 @@ std::uint64_t digestRow(ByteSpan row, const std::vector<MovedLongValue> &movedVa
         for (const MovedLongValue *moved : sorted)
             addMoved(*moved);
     }
-    hash.add(row.data() + at, row.size() - at);
-    return mix(hash.value());
+    return digest.finish();
 }
 
 }  // namespace jet::write

@@ -84,19 +84,11 @@ private:
         return where_ + " の" + file_.describePage(position.page) + " 行 " + std::to_string(position.row);
     }
 
-    // Runs a read that names the row in its errors with the table's name
-    // only, and when it fails runs it again with the row's full description,
-    // so that the error that reaches the user names the row. Only for reads
-    // without side effects.
+    // A read that names only the table, repeated naming the row if it fails.
     template <typename Read>
     auto namingRow(RowId position, Read read) const
     {
-        try {
-            return read(where_);
-        } catch (const Error &) {
-            read(rowWhere(position));
-            throw;
-        }
+        return withPlaceNamedOnError(where_, read, [&] { return rowWhere(position); });
     }
 
     void copyInKeyOrder(const RealIndexDef &index)
@@ -200,7 +192,8 @@ private:
                     target.digest.addValueBytes(piece);
             });
         } catch (const Error &) {
-            // The same read again, now naming the row and column (see namingRow).
+            // The same read again, now naming the row and column (as withPlaceNamedOnError
+            // does, but the first read also wrote the value and cannot be repeated as it was).
             visitLongValueRows(file_, field.header, rowWhere(position) + " 列 '" + field.column->name + "'",
                                [](RowId, ByteSpan) {});
             throw;

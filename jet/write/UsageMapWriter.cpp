@@ -3,6 +3,7 @@
 #include "jet/write/UsageMapWriter.h"
 
 #include "jet/Error.h"
+#include "jet/Format.h"
 
 #include <algorithm>
 #include <map>
@@ -14,8 +15,8 @@ namespace {
 
 constexpr std::uint8_t kInlineMap = 0x00;
 constexpr std::uint8_t kReferenceMap = 0x01;
-constexpr std::uint8_t kBitmapPageType = 0x05;
-constexpr std::uint8_t kDataPageType = 0x01;
+constexpr auto kBitmapPageType = static_cast<std::uint8_t>(PageType::UsageMap);
+constexpr auto kDataPageType = static_cast<std::uint8_t>(PageType::Data);
 constexpr std::size_t kInlineHeader = 5;        // type + u32 start page
 constexpr std::size_t kBitmapPageHeader = 4;    // 05 01 00 00
 constexpr std::size_t kMaxRowsPerPage = 255;    // row numbers are one byte

@@ -17,6 +17,7 @@
 
 #include "jet/Database.h"
 #include "jet/Text.h"
+#include "jet/Value.h"
 
 #include <gtest/gtest.h>
 
@@ -35,19 +36,9 @@ std::string isoDate(double days)
     if (!std::isfinite(ms) || std::fabs(ms) > 8.64e15)
         return "date:invalid";
     const long long total = static_cast<long long>(ms);
-    long long dayNumber = total >= 0 ? total / 86400000 : -((-total + 86399999) / 86400000);
+    const long long dayNumber = total >= 0 ? total / 86400000 : -((-total + 86399999) / 86400000);
     const long long msOfDay = total - dayNumber * 86400000;
-    long long z = dayNumber + 719468;
-    const long long era = (z >= 0 ? z : z - 146096) / 146097;
-    const long long doe = z - era * 146097;
-    const long long yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    long long year = yoe + era * 400;
-    const long long doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const long long mp = (5 * doy + 2) / 153;
-    const long long day = doy - (153 * mp + 2) / 5 + 1;
-    const long long month = mp < 10 ? mp + 3 : mp - 9;
-    if (month <= 2)
-        ++year;
+    const auto [year, month, day] = jet::civilDateOf(dayNumber);
     char text[64];
     if (year >= 0 && year <= 9999)
         std::snprintf(text, sizeof text, "date:%04lld", year);
