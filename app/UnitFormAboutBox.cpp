@@ -4,6 +4,7 @@
 #include "util/VersionInfoValue.h"
 
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
@@ -45,6 +46,15 @@ void TFormAboutBox::FormCreate()
     AppendValue(Version, KeyFileVersion);
     AppendValue(Copyright, KeyLegalCopyright);
     Comments->setText(GetVersionInfoValue(KeyComments));
+}
+
+void TFormAboutBox::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void TFormAboutBox::CentreOverOwner()

@@ -22,6 +22,10 @@ public:
     QLabel *Comments;
     QPushButton *OKButton;
 
+protected:
+    // The box has no cancel button, so Esc does not close it.
+    void keyPressEvent(QKeyEvent *event) override;
+
 private:
     void FormCreate();
     void CentreOverOwner();

@@ -12,6 +12,7 @@
 #include <QFontDatabase>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QMenu>
@@ -23,6 +24,8 @@
 #include <QStatusBar>
 #include <QToolBar>
 #include <QToolButton>
+
+#include <limits>
 
 namespace {
 
@@ -99,6 +102,8 @@ QLineEdit *LabelledEdit(TAnchorLayout *layout, const char *name, const QString &
                         TAnchors anchors)
 {
     auto *edit = Named(new QLineEdit, name);
+    // No length limit: Qt's default would cut a text at 32767 characters.
+    edit->setMaxLength(std::numeric_limits<int>::max());
     auto *caption = new QLabel(label);
     caption->setObjectName(QLatin1StringView(name) + QLatin1StringView("Label"));
     caption->setBuddy(edit);
@@ -300,6 +305,9 @@ TFormMainControls CreateFormMainLayout(QMainWindow *window, const TFormMainActio
     BuildCentralArea(window, actions, c);
     c.StatusBar1 = BuildStatusBar(window);
     SetTabOrder(c);
+    // No minimum size beyond the window system's: the bars' own minimums
+    // would otherwise hold the window at their sum.
+    window->layout()->setSizeConstraint(QLayout::SetNoConstraint);
     window->resize(kFormMainClientWidth, kFormMainClientHeight + c.MainMenu1->sizeHint().height());
     CentreOnScreen(window);
     return c;

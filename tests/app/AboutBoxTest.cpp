@@ -76,6 +76,20 @@ TEST_F(AboutBox, LayoutAndButton)
     EXPECT_EQ(box.result(), QDialog::Accepted);
 }
 
+// No cancel button: Esc leaves the box open; the close box still closes it.
+TEST_F(AboutBox, EscapeDoesNotCloseTheBox)
+{
+    TFormAboutBox box(nullptr);
+    box.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&box));
+    box.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&box));
+    QTest::keyClick(box.OKButton, Qt::Key_Escape);
+    EXPECT_TRUE(box.isVisible());
+    EXPECT_TRUE(box.close());
+    EXPECT_FALSE(box.isVisible());
+}
+
 TEST_F(AboutBox, WithoutVersionInformationShowsCaptionsAndOneBlank)
 {
     UseVersionFile(elffixture::Elf64({{".text", "code"}}));

@@ -5,6 +5,8 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QFile>
+#include <QRegularExpression>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -246,3 +248,31 @@ TEST_F(FormMainLayout, MainMenuHoldsTheCommandsInTheirMenus)
 }
 
 }  // namespace
+
+TEST_F(FormMainLayout, NoMinimumSizeAndNoLengthLimitOnTheEdits)
+{
+    EXPECT_EQ(form.minimumSize(), QSize(0, 0));
+    form.resize(40, 30);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(form.size(), QSize(40, 30));
+
+    const QString longText(100000, u'あ');
+    for (QLineEdit *edit : {form.EditSourceMdbPath, form.EditSourceMdbPassword, form.EditTargetMdbPath,
+                            form.EditTargetMdbPassword}) {
+        edit->setText(longText);
+        EXPECT_EQ(edit->text().size(), longText.size()) << edit->objectName().toStdString();
+    }
+    EXPECT_EQ(form.ControlsToProjectFile().FTargetMdbPassword, longText);
+}
+
+// The help command has no shortcut key, so no page may promise one.
+TEST_F(FormMainLayout, HelpHasNoShortcutAndNoPageSaysF1)
+{
+    EXPECT_TRUE(form.ActionHelpShow->shortcut().isEmpty());
+    for (const char *page : {"packaging/man/tessivar.1", "packaging/man/ja/tessivar.1", "help/index.html"}) {
+        QFile file(QStringLiteral(TESSIVAR_SOURCE_DIR "/") + QLatin1String(page));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << page;
+        EXPECT_FALSE(QString::fromUtf8(file.readAll()).contains(QRegularExpression(QStringLiteral("\\bF1\\b"))))
+            << page;
+    }
+}
