@@ -1,9 +1,12 @@
 #include "app/BatchFile.h"
 
 #include "platform/AnsiCodePage.h"
+#include "platform/Exceptions.h"
 #include "platform/FileSystem.h"
 
 #include <QList>
+
+#include <utility>
 
 namespace {
 
@@ -102,11 +105,30 @@ QString ProjectFileToCommandLine(const TProjectFile &job, const QString &executa
     return line;
 }
 
+QString BatchFileRefusal(const TProjectFile &job)
+{
+    const std::pair<QString, QString> fields[] = {
+        {QStringLiteral("最適化するMDBファイルの場所"), job.FSourceMdbPath},
+        {QStringLiteral("最適化するMDBファイルのパスワード"), job.FSourceMdbPassword},
+        {QStringLiteral("最適化したMDBファイルの保存場所"), job.FTargetMdbPath},
+        {QStringLiteral("最適化したMDBファイルのパスワード"), job.FTargetMdbPassword}};
+    for (const auto &[caption, value] : fields) {
+        if (value.contains(u'"'))
+            return QStringLiteral("%1に二重引用符 (\") が含まれています。バッチファイルのコマンドラインでは"
+                                  "二重引用符が失われて別の値になるため、バッチファイルは作成しません。")
+                .arg(caption);
+    }
+    return QString();
+}
+
 void ProjectFileToBat(const TProjectFile &job, const QString &fileName,
                       const QString &executableFileName)
 {
-    // Executable like any shell script, within what the umask allows.
-    constexpr unsigned kNewBatchFileMode = 0777;
+    if (const QString refusal = BatchFileRefusal(job); !refusal.isEmpty())
+        throw EArgumentException(refusal);
+    // Executable like any shell script, within what the umask allows; a line
+    // that carries a password is for its owner's eyes only.
+    const bool holdsPassword = !job.FSourceMdbPassword.isEmpty() || !job.FTargetMdbPassword.isEmpty();
     WriteFileAtomically(fileName, UnicodeToAnsi(ProjectFileToCommandLine(job, executableFileName)),
-                        kNewBatchFileMode);
+                        holdsPassword ? 0700 : 0777);
 }

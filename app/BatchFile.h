@@ -27,10 +27,17 @@ QString FormatSwitch(const QString &name, const QString &value);
 QString ProjectFileToCommandLine(const TProjectFile &job,
                                  const QString &executableFileName = ExecutableFileName());
 
+// Why the job cannot go into a batch file, or empty when it can. The line
+// cannot carry a double quote (the cutting rules drop it), so a path or
+// password holding one would replay as another file or another password.
+QString BatchFileRefusal(const TProjectFile &job);
+
 // Writes the job's line into `fileName` in the locale's character set ("?"
 // for each character it lacks), without a byte-order mark and without a line
 // break. An existing file is replaced whole and keeps its permission bits; a
-// new one is executable as far as the umask allows. The file is written
+// new one is executable as far as the umask allows, and only by its owner
+// (0700) when the line holds a password. A job that BatchFileRefusal refuses
+// throws EArgumentException with that text and writes nothing. The file is written
 // beside its final name and renamed into place, so it is never left half
 // written. Throws EFCreateError when the file cannot be written.
 void ProjectFileToBat(const TProjectFile &job, const QString &fileName,

@@ -1,6 +1,7 @@
 #include "app/MessageBoxes.h"
 
 #include "app/Application.h"
+#include "platform/AnsiCodePage.h"
 #include "platform/Exceptions.h"
 
 #include <QMessageBox>
@@ -59,7 +60,7 @@ MessageBoxHook StandardErrorMessageBoxes()
 {
     return [](MessageBoxKind kind, const QString &text) {
         const QString lead = kind == MessageBoxKind::Warning ? QStringLiteral("警告: ") : QStringLiteral("エラー: ");
-        const QByteArray line = (lead + oneLine(text) + QLatin1Char('\n')).toLocal8Bit();
+        const QByteArray line = EncodeSystemText(lead + oneLine(text) + QLatin1Char('\n'));
         std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), stderr);
         std::fflush(stderr);
     };

@@ -5,8 +5,8 @@
 #include "app/CompactionSummary.h"
 #include "app/MessageBoxes.h"
 #include "app/UnitFormMain.h"
+#include "platform/AnsiCodePage.h"
 #include "platform/Exceptions.h"
-#include "platform/FileSystem.h"
 #include "platform/JetEngineObject.h"
 
 #include <QLibraryInfo>
@@ -23,16 +23,6 @@
 // source file was missing, 2 when a run without a screen had nothing to do.
 // A windowed run that the user ends returns 0; one that the compaction's
 // auto-exit ended returns the compaction's status.
-//
-// Test hook: when the environment variable TESSIVAR_DUMP_JOB names a file,
-// the program writes the job its arguments describe to that file and exits 0
-// without opening a window or compacting anything. The file is UTF-8, one
-// "Field=value" line per field of the job, in field order:
-//   FSourceMdbPath=..., FSourceMdbPassword=..., FTargetMdbPath=...,
-//   FTargetMdbPassword=..., FEngineType=4|5, FOptionAutoExit=true|false,
-//   FAutoStart=true|false
-// Values are written as they are; the batch-file tests use this to prove
-// that a written command line comes back as the same job.
 
 namespace {
 
@@ -40,17 +30,9 @@ enum ExitStatus { kSucceeded = 0, kFailed = 1, kNothingToDo = 2 };
 
 void writeTo(FILE *stream, const QString &text)
 {
-    const QByteArray bytes = text.toLocal8Bit();
+    const QByteArray bytes = EncodeSystemText(text);
     std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stream);
     std::fflush(stream);
-}
-
-QStringList argumentsOf(int argc, char **argv)
-{
-    QStringList args;
-    for (int i = 1; i < argc; ++i)
-        args.append(QString::fromLocal8Bit(argv[i]));
-    return args;
 }
 
 // --help and --version answer on standard output; nothing else is looked at.
@@ -67,17 +49,6 @@ std::optional<int> answerInformationSwitch(const QStringList &args)
         }
     }
     return std::nullopt;
-}
-
-int dumpJob(const QString &fileName, const QStringList &args)
-{
-    try {
-        WriteFileAtomically(fileName, JobDumpText(args).toUtf8());
-        return kSucceeded;
-    } catch (const Exception &e) {
-        writeTo(stderr, e.Message() + QLatin1Char('\n'));
-        return kFailed;
-    }
 }
 
 void loadQtTranslations(QCoreApplication &app)
@@ -189,25 +160,21 @@ QString UsageText()
         "画面がないときは -as が必要です。終了コード: 0 成功, 1 失敗, 2 何もしなかった\n");
 }
 
-QString JobDumpText(const QStringList &args)
+QStringList ProgramArguments(int argc, char **argv)
 {
-    const TProjectFile job = ArgsToProjectFile(args);
-    const auto flag = [](bool value) { return value ? QStringLiteral("true") : QStringLiteral("false"); };
-    return QStringLiteral("FSourceMdbPath=%1\nFSourceMdbPassword=%2\nFTargetMdbPath=%3\nFTargetMdbPassword=%4\n"
-                          "FEngineType=%5\nFOptionAutoExit=%6\nFAutoStart=%7\n")
-        .arg(job.FSourceMdbPath, job.FSourceMdbPassword, job.FTargetMdbPath, job.FTargetMdbPassword,
-             QString::number(job.FEngineType), flag(job.FOptionAutoExit), flag(job.FAutoStart));
+    QStringList args;
+    for (int i = 1; i < argc; ++i)
+        args.append(DecodeSystemText(QByteArray(argv[i])));
+    return args;
 }
 
 int RunProgram(int argc, char **argv)
 {
     std::setlocale(LC_ALL, "");
-    const QStringList args = argumentsOf(argc, argv);
+    KeepUserCharacterSet();
+    const QStringList args = ProgramArguments(argc, argv);
     if (const std::optional<int> status = answerInformationSwitch(args))
         return *status;
-    const QString dumpFile = qEnvironmentVariable("TESSIVAR_DUMP_JOB");
-    if (!dumpFile.isEmpty())
-        return dumpJob(dumpFile, args);
 
     const bool headless = IsHeadless();
     if (headless) {

@@ -13,5 +13,7 @@ bool IsHeadless();
 // The short usage text (several lines, ending in a line break).
 QString UsageText();
 
-// One "Field=value" line per job field, in field order (see Program.cpp).
-QString JobDumpText(const QStringList &args);
+// The process's arguments without the program itself, decoded from the
+// locale's character set (a batch file written under EUC-JP passes EUC-JP).
+// Call after setlocale(LC_ALL, "").
+QStringList ProgramArguments(int argc, char **argv);

@@ -36,5 +36,8 @@ void ProjectFileToIni(const TProjectFile &job, const QString &fileName)
     ini.WriteString(kTargetMdb, kPassword, job.FTargetMdbPassword);
     ini.WriteInteger(kTargetMdb, kEngineType, job.FEngineType);
     ini.WriteBool(kOption, kAutoExit, job.FOptionAutoExit);
+    // Passwords stand in plain text: a new file that holds one is the owner's only.
+    if (!job.FSourceMdbPassword.isEmpty() || !job.FTargetMdbPassword.isEmpty())
+        ini.SetNewFileMode(0600);
     ini.UpdateFile();
 }

@@ -1,8 +1,10 @@
 #include "platform/AnsiCodePage.h"
 
+#include <QFile>
 #include <QVector>
 
 #include <cerrno>
+#include <optional>
 #include <string>
 #include <iconv.h>
 #include <langinfo.h>
@@ -60,9 +62,24 @@ QByteArray toUtf32(const QString &text)
 
 }  // namespace
 
+namespace {
+
+std::optional<QByteArray> &keptCharacterSet()
+{
+    static std::optional<QByteArray> name;
+    return name;
+}
+
+}  // namespace
+
+void KeepUserCharacterSet()
+{
+    keptCharacterSet() = QByteArray(::nl_langinfo(CODESET));
+}
+
 QByteArray AnsiCodePageName()
 {
-    QByteArray name = QByteArray(::nl_langinfo(CODESET)).toUpper();
+    QByteArray name = keptCharacterSet().value_or(QByteArray(::nl_langinfo(CODESET))).toUpper();
     if (name == "SHIFT_JIS" || name == "SJIS" || name == "SHIFT-JIS" || name == "WINDOWS-31J")
         return "CP932";
     if (name.isEmpty())
@@ -110,4 +127,24 @@ QString AnsiToUnicode(const QByteArray &bytes, const QByteArray &codePage)
         codePoints.push_back(p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<char32_t>(p[3]) << 24));
     }
     return QString::fromUcs4(codePoints.data(), static_cast<qsizetype>(codePoints.size()));
+}
+
+namespace {
+
+bool systemTextIsUtf8()
+{
+    const QByteArray codePage = AnsiCodePageName();
+    return codePage == "UTF-8" || codePage == "ANSI_X3.4-1968";
+}
+
+}  // namespace
+
+QByteArray EncodeSystemText(const QString &text)
+{
+    return systemTextIsUtf8() ? QFile::encodeName(text) : UnicodeToAnsi(text);
+}
+
+QString DecodeSystemText(const QByteArray &bytes)
+{
+    return systemTextIsUtf8() ? QFile::decodeName(bytes) : AnsiToUnicode(bytes);
 }

@@ -1,6 +1,6 @@
 #include "platform/ExecutablePath.h"
 
-#include <QFile>
+#include "platform/AnsiCodePage.h"
 
 #include <filesystem>
 #include <system_error>
@@ -17,5 +17,5 @@ QString ExecutableFileName()
         if (error)
             return {};
     }
-    return QFile::decodeName(QByteArray::fromStdString(real.native()));
+    return DecodeSystemText(QByteArray::fromStdString(real.native()));
 }

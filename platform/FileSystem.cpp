@@ -1,5 +1,6 @@
 #include "platform/FileSystem.h"
 
+#include "platform/AnsiCodePage.h"
 #include "platform/Exceptions.h"
 
 #include <QDir>
@@ -18,14 +19,29 @@ bool FileExists(const QString &path)
     if (path.isEmpty())
         return false;
     struct stat st {};
-    return ::stat(QFile::encodeName(path).constData(), &st) == 0 && S_ISREG(st.st_mode);
+    return ::stat(EncodeSystemText(path).constData(), &st) == 0 && S_ISREG(st.st_mode);
 }
+
+namespace {
+
+// Qt would decode the folder's name as UTF-8 whatever the locale.
+QString currentFolder()
+{
+    char buffer[PATH_MAX];
+    if (::getcwd(buffer, sizeof buffer) == nullptr)
+        return QDir::currentPath();
+    return DecodeSystemText(QByteArray(buffer));
+}
+
+}  // namespace
 
 QString ExpandFileName(const QString &path)
 {
     if (path.isEmpty())
-        return QDir::currentPath();
-    return QDir::cleanPath(QDir::current().absoluteFilePath(path));
+        return currentFolder();
+    if (path.startsWith(u'/'))
+        return QDir::cleanPath(path);
+    return QDir::cleanPath(currentFolder() + u'/' + path);
 }
 
 QString SysErrorMessage(int errorCode)
@@ -33,12 +49,12 @@ QString SysErrorMessage(int errorCode)
     char buffer[256] = {};
     // GNU strerror_r may return a static string instead of filling the buffer.
     const char *text = strerror_r(errorCode, buffer, sizeof buffer);
-    return QString::fromLocal8Bit(text);
+    return DecodeSystemText(QByteArray(text));
 }
 
 QByteArray ReadWholeFile(const QString &fileName, qint64 maxBytes)
 {
-    const QByteArray path = QFile::encodeName(ExpandFileName(fileName));
+    const QByteArray path = EncodeSystemText(ExpandFileName(fileName));
     const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         throw EFOpenError::ForFile(fileName, errno);
@@ -166,7 +182,7 @@ void syncFolder(const QByteArray &target)
 
 void WriteFileAtomically(const QString &fileName, const QByteArray &bytes, unsigned newFileMode)
 {
-    const QByteArray target = resolveLinks(QFile::encodeName(ExpandFileName(fileName)));
+    const QByteArray target = resolveLinks(EncodeSystemText(ExpandFileName(fileName)));
     struct stat existing {};
     const bool exists = ::stat(target.constData(), &existing) == 0;
     if (exists && S_ISDIR(existing.st_mode))

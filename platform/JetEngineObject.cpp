@@ -1,10 +1,9 @@
 #include "platform/JetEngineObject.h"
 
+#include "platform/AnsiCodePage.h"
 #include "platform/ConnectionString.h"
 
 #include "jet/Error.h"
-
-#include <QFile>
 
 #include <chrono>
 #include <utility>
@@ -68,7 +67,7 @@ int engineType(const QList<ConnectionStringPair> &pairs)
 
 std::string fileSystemBytes(const QString &path)
 {
-    return QFile::encodeName(path).toStdString();
+    return EncodeSystemText(path).toStdString();
 }
 
 HResult codeFor(jet::ErrorKind kind)
@@ -103,8 +102,8 @@ private:
             const jet::CompactResult result = jet::compactDatabase(request);
             const std::chrono::duration<double> taken = std::chrono::steady_clock::now() - start;
             if (currentReport)
-                currentReport({QFile::decodeName(QByteArray::fromStdString(request.sourcePath)),
-                               QFile::decodeName(QByteArray::fromStdString(request.targetPath)), result,
+                currentReport({DecodeSystemText(QByteArray::fromStdString(request.sourcePath)),
+                               DecodeSystemText(QByteArray::fromStdString(request.targetPath)), result,
                                taken.count()});
         } catch (const jet::Error &e) {
             engineError(QString::fromUtf8(e.what()), codeFor(e.kind()));

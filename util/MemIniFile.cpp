@@ -159,5 +159,5 @@ QString TMemIniFile::Text() const
 
 void TMemIniFile::UpdateFile()
 {
-    WriteFileAtomically(FileName(), EncodeIniText(Text(), FEncoding, FAnsiCodePage));
+    WriteFileAtomically(FileName(), EncodeIniText(Text(), FEncoding, FAnsiCodePage), FNewFileMode);
 }

@@ -29,6 +29,10 @@ public:
     // Throws EFCreateError when the file cannot be written.
     void UpdateFile() override;
 
+    // Permission bits (less the umask) UpdateFile gives a file it creates;
+    // 0666 unless set. An existing file keeps its own.
+    void SetNewFileMode(unsigned mode) { FNewFileMode = mode; }
+
     TIniEncoding Encoding() const { return FEncoding; }
     // The text UpdateFile would write, before encoding.
     QString Text() const;
@@ -46,4 +50,5 @@ private:
     QByteArray FAnsiCodePage;
     TIniEncoding FEncoding = TIniEncoding::Unset;
     std::vector<Section> FSections;
+    unsigned FNewFileMode = 0666;
 };

@@ -76,7 +76,7 @@ private:
 TEST_F(BatchCommand, WritesTheJobTheWindowShows)
 {
     form.EditSourceMdbPath->setText(source);
-    form.EditSourceMdbPassword->setText(QStringLiteral("s\"p"));
+    form.EditSourceMdbPassword->setText(QStringLiteral("s;p"));
     form.EditTargetMdbPath->setText(QStringLiteral("/out/Sales compact.mdb"));
     form.EditTargetMdbPassword->setText(QStringLiteral("$tp"));
     form.ComboBoxEngineType->setCurrentIndex(0);
@@ -88,7 +88,7 @@ TEST_F(BatchCommand, WritesTheJobTheWindowShows)
     EXPECT_TRUE(warnings.isEmpty());
     EXPECT_EQ(contentsOf(batchFile),
               "\"" + QFile::encodeName(ExecutableFileName()) + "\" \"-sf:" + QFile::encodeName(source) +
-                  "\" \"-sp:s\"\"p\" \"-tf:/out/Sales compact.mdb\" \"-tp:\\$tp\" \"-et:4\" -as");
+                  "\" \"-sp:s;p\" \"-tf:/out/Sales compact.mdb\" \"-tp:\\$tp\" \"-et:4\" -as");
 }
 
 TEST_F(BatchCommand, MissingSourceWarnsAndWritesNothing)
@@ -98,6 +98,18 @@ TEST_F(BatchCommand, MissingSourceWarnsAndWritesNothing)
     form.ActionFileCreateBat->trigger();
     EXPECT_EQ(dialogRuns, 1) << "the dialog comes first";
     EXPECT_EQ(warnings, QStringList{QStringLiteral("変換するMDBファイルが見つかりません。")});
+    EXPECT_EQ(contentsOf(batchFile), QByteArray("old contents"));
+}
+
+TEST_F(BatchCommand, PasswordWithADoubleQuoteWarnsAndWritesNothing)
+{
+    form.EditSourceMdbPath->setText(source);
+    form.EditTargetMdbPassword->setText(QStringLiteral("a\"b"));
+    writeOldFile();
+    form.ActionFileCreateBat->trigger();
+    ASSERT_EQ(warnings.size(), 1);
+    EXPECT_TRUE(warnings[0].startsWith(QStringLiteral("最適化したMDBファイルのパスワードに二重引用符"))) << warnings[0].toStdString();
+    EXPECT_TRUE(errors.isEmpty());
     EXPECT_EQ(contentsOf(batchFile), QByteArray("old contents"));
 }
 

@@ -1,5 +1,6 @@
 // The batch line and how its file is written.
 #include "app/BatchFile.h"
+#include "app/ProjectFileIni.h"
 #include "platform/Exceptions.h"
 #include "platform/ExecutablePath.h"
 #include "platform/FileSystem.h"
@@ -192,6 +193,55 @@ TEST(BatchFileWrite, NewFileIsExecutableAsTheUmaskAllows)
     }
     EXPECT_EQ(modeOf(dir.filePath(QStringLiteral("a.bat"))), 0755u);
     EXPECT_EQ(modeOf(dir.filePath(QStringLiteral("b.bat"))), 0700u);
+}
+
+// Batch and settings files carry passwords in plain text: a new one that
+// holds a password is readable by its owner only; others keep their modes.
+TEST(BatchFileWrite, NewFilesHoldingAPasswordAreTheOwnersOnly)
+{
+    QTemporaryDir dir;
+    TProjectFile withPassword = salesJob();
+    withPassword.FTargetMdbPassword = QStringLiteral("secret");
+    TProjectFile withSourcePassword = salesJob();
+    withSourcePassword.FSourceMdbPassword = QStringLiteral("secret");
+    {
+        ScopedUmask mask(022);
+        ProjectFileToBat(withPassword, dir.filePath(QStringLiteral("tp.bat")));
+        ProjectFileToBat(withSourcePassword, dir.filePath(QStringLiteral("sp.bat")));
+        ProjectFileToIni(withPassword, dir.filePath(QStringLiteral("tp.ini")));
+        ProjectFileToIni(withSourcePassword, dir.filePath(QStringLiteral("sp.ini")));
+        ProjectFileToIni(salesJob(), dir.filePath(QStringLiteral("none.ini")));
+    }
+    EXPECT_EQ(modeOf(dir.filePath(QStringLiteral("tp.bat"))), 0700u);
+    EXPECT_EQ(modeOf(dir.filePath(QStringLiteral("sp.bat"))), 0700u);
+    EXPECT_EQ(modeOf(dir.filePath(QStringLiteral("tp.ini"))), 0600u);
+    EXPECT_EQ(modeOf(dir.filePath(QStringLiteral("sp.ini"))), 0600u);
+    EXPECT_EQ(modeOf(dir.filePath(QStringLiteral("none.ini"))), 0644u);
+}
+
+// The line cannot carry a double quote: the job would replay with another
+// password or file, so nothing is written and an old file stays.
+TEST(BatchFileWrite, DoubleQuoteInAPathOrPasswordIsRefused)
+{
+    QTemporaryDir dir;
+    const QString name = dir.filePath(QStringLiteral("job.bat"));
+    writeAll(name, "old");
+    for (int field = 0; field < 4; ++field) {
+        TProjectFile job = salesJob();
+        QString *const values[] = {&job.FSourceMdbPath, &job.FSourceMdbPassword, &job.FTargetMdbPath,
+                                   &job.FTargetMdbPassword};
+        *values[field] += QStringLiteral("a\"b");
+        EXPECT_FALSE(BatchFileRefusal(job).isEmpty()) << field;
+        EXPECT_THROW(ProjectFileToBat(job, name, kPartExecutable), EArgumentException) << field;
+    }
+    TProjectFile job = salesJob();
+    job.FTargetMdbPassword = QStringLiteral("say \"hi\"");
+    EXPECT_EQ(BatchFileRefusal(job),
+              QStringLiteral("最適化したMDBファイルのパスワードに二重引用符 (\") が含まれています。"
+                             "バッチファイルのコマンドラインでは二重引用符が失われて別の値になるため、"
+                             "バッチファイルは作成しません。"));
+    EXPECT_EQ(readAll(name), "old");
+    EXPECT_TRUE(BatchFileRefusal(salesJob()).isEmpty());
 }
 
 TEST(BatchFileWrite, MissingFolderRaisesCreateErrorWithFullPath)

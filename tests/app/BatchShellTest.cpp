@@ -1,11 +1,13 @@
 // A written batch file run by a real POSIX shell starts the program with the
-// job that was written, and runs nothing else. Tessivar's test hook
-// (TESSIVAR_DUMP_JOB) reports the job it read instead of compacting.
+// job that was written, and runs nothing else. The program built with the
+// tests' hook (TESSIVAR_DUMP_JOB) reports the job it read instead of compacting.
 #include "app/BatchFile.h"
 #include "app/CommandLineJob.h"
 #include "jet/Compact.h"
 #include "jet/Error.h"
 #include "platform/AnsiCodePage.h"
+#include "platform/Exceptions.h"
+#include "support/CompiledLocales.h"
 #include "support/ScopedCharacterSet.h"
 #include "support/TestData.h"
 #include "util/StringUtility.h"
@@ -19,11 +21,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
+#include <sys/stat.h>
 
 namespace {
 
 const QString kTessivar = QStringLiteral(TESSIVAR_BINARY_DIR "/bin/tessivar");
+const QString kJobDumper = QStringLiteral(TESSIVAR_BINARY_DIR "/tests/tessivar-jobdump");
 
 // Jobs whose texts a shell would misread if they were not escaped.
 struct ShellCase {
@@ -123,12 +128,13 @@ protected:
         FBatchFile = FDir.filePath(QStringLiteral("job.bat"));
     }
 
-    void useTessivar()
+    void useTessivar(const QString &build = kTessivar)
     {
-        ASSERT_TRUE(QFileInfo(kTessivar).isExecutable()) << "build the tessivar target first";
+        ASSERT_TRUE(QFileInfo(build).isExecutable()) << "build the tessivar and tessivar-jobdump targets first";
         FProgram = FProgramDir + QStringLiteral("/tessivar");
-        ASSERT_TRUE(QFile::link(kTessivar, FProgram));
+        ASSERT_TRUE(QFile::link(build, FProgram));
     }
+    void useJobDumper() { useTessivar(kJobDumper); }
 
     // A stand-in that writes each argument and a NUL byte into "args".
     void useRecorder()
@@ -170,11 +176,10 @@ protected:
     }
 
     // The job Tessivar read from the batch file's line.
-    TProjectFile replayedJob(const QStringList &command)
+    TProjectFile replayedJob(const QStringList &command, QProcessEnvironment environment = {})
     {
         const QString dumpFile = FDir.filePath(QStringLiteral("job.txt"));
         QFile::remove(dumpFile);
-        QProcessEnvironment environment;
         environment.insert(QStringLiteral("TESSIVAR_DUMP_JOB"), dumpFile);
         EXPECT_EQ(run(command, environment), 0) << FStandardError.toStdString();
         QFile dump(dumpFile);
@@ -213,7 +218,7 @@ protected:
 
 TEST_F(BatchShell, TessivarReadsBackTheWrittenJobAndNothingElseRuns)
 {
-    useTessivar();
+    useJobDumper();
     ScopedCharacterSet utf8("C.UTF-8");
     ASSERT_TRUE(utf8.active());
     bool autoExit = false;
@@ -235,17 +240,17 @@ TEST_F(BatchShell, TessivarReadsBackTheWrittenJobAndNothingElseRuns)
 }
 
 // A double quote cannot come back: the program's cutting rules drop it, and
-// the shell agrees with them.
-TEST_F(BatchShell, QuotesInPasswordsAreLostAsTheCuttingRulesSay)
+// the shell agrees with them. So such a job is refused rather than written
+// as a line that would replay with another password.
+TEST_F(BatchShell, QuotesInPasswordsAreRefusedNotLost)
 {
-    useTessivar();
     const TProjectFile job = MakeProjectFile(QStringLiteral("/a b.mdb"), QStringLiteral("say \"hi\"\\"), QString(),
                                              QStringLiteral("\"\"x"), 5, false, true);
-    ProjectFileToBat(job, FBatchFile, FProgram);
-    const TProjectFile replayed = replayedJob(shellCommands().first());
-    EXPECT_EQ(shown(replayed), shown(MakeProjectFile(QStringLiteral("/a b.mdb"), QStringLiteral("say hi\\"), QString(),
-                                                     QStringLiteral("x"), 5, false, true)));
-    EXPECT_EQ(shown(replayed), shown(ArgsToProjectFile(CommandLineArguments(plainLine(job, FProgram)))));
+    EXPECT_EQ(shown(ArgsToProjectFile(CommandLineArguments(plainLine(job, QStringLiteral("/t"))))),
+              shown(MakeProjectFile(QStringLiteral("/a b.mdb"), QStringLiteral("say hi\\"), QString(),
+                                    QStringLiteral("x"), 5, false, true)));
+    EXPECT_THROW(ProjectFileToBat(job, FBatchFile, QStringLiteral("/t")), EArgumentException);
+    EXPECT_FALSE(QFileInfo::exists(FBatchFile));
 }
 
 TEST_F(BatchShell, CompactsARealDatabaseHeadless)
@@ -274,40 +279,87 @@ TEST_F(BatchShell, CompactsARealDatabaseHeadless)
     EXPECT_GT(QFileInfo(target).size(), 0);
 }
 
-// glibc ships no Shift_JIS locale; one is made for this run when the locale
-// sources are installed. The program itself reads its arguments as UTF-8, so
-// the recorder stands in for it.
-class BatchShellShiftJis : public BatchShell {
+// glibc ships no compiled EUC-JP or Shift_JIS locale; they are made for
+// this run when the locale sources are installed.
+class BatchShellLegacyLocales : public BatchShell {
 protected:
-    static void SetUpTestSuite()
-    {
-        FLocales = new QTemporaryDir;
-        QProcess localedef;
-        localedef.start(QStringLiteral("localedef"),
-                        {QStringLiteral("-f"), QStringLiteral("SHIFT_JIS"), QStringLiteral("-i"),
-                         QStringLiteral("ja_JP"), FLocales->filePath(QStringLiteral("ja_JP.SJIS"))});
-        localedef.waitForFinished(60000);  // warns that the character set is not ASCII-safe
-        qputenv("LOCPATH", QFile::encodeName(FLocales->path()));
-    }
+    static void SetUpTestSuite() { FLocales = new CompiledLocales; }
     static void TearDownTestSuite()
     {
-        qunsetenv("LOCPATH");
         delete FLocales;
         FLocales = nullptr;
     }
 
-    static QTemporaryDir *FLocales;
+    static QProcessEnvironment shellIn(const char *locale)
+    {
+        QProcessEnvironment environment;
+        environment.insert(QStringLiteral("LC_ALL"), QLatin1String(locale));
+        return environment;
+    }
+
+    static CompiledLocales *FLocales;
 };
 
-QTemporaryDir *BatchShellShiftJis::FLocales = nullptr;
+CompiledLocales *BatchShellLegacyLocales::FLocales = nullptr;
+
+#define SKIP_WITHOUT_LOCALE(characterSet, locale)                                                              \
+    if (!(characterSet).active())                                                                              \
+    GTEST_SKIP() << "no " << (locale) << " locale (localedef or the ja_JP locale source is missing)"
+
+// Written under the locale, run by the shell under it: the program decodes
+// its arguments from the locale's character set and gets the job back.
+TEST_F(BatchShellLegacyLocales, ReplayedJobIsTheWrittenOneUnderEucJpAndShiftJis)
+{
+    useJobDumper();
+    for (const char *locale : {CompiledLocales::kEucJp, CompiledLocales::kShiftJis}) {
+        const ScopedCharacterSet characterSet(locale);
+        SKIP_WITHOUT_LOCALE(characterSet, locale);
+        const TProjectFile job =
+            MakeProjectFile(QStringLiteral("/データ/表計算ソフト～ (2024).mdb"), QStringLiteral("パス表ソ～$"),
+                            QStringLiteral("/出力/最適化後.mdb"), QStringLiteral("十能`x`"), 4, true, false);
+        ProjectFileToBat(job, FBatchFile, FProgram);
+        TProjectFile started = job;
+        started.FAutoStart = true;
+        for (const QStringList &command : shellCommands())
+            EXPECT_EQ(shown(replayedJob(command, shellIn(locale))), shown(started))
+                << locale << ": " << command.join(u' ').toStdString();
+    }
+    EXPECT_EQ(markers(), "");
+}
+
+// The names reach the file system in the locale's bytes: a source named in
+// EUC-JP is found and the copy gets its EUC-JP name.
+TEST_F(BatchShellLegacyLocales, CompactsADatabaseWithAJapaneseNameUnderEucJp)
+{
+    SKIP_WITHOUT_TESTDATA();
+    useTessivar();
+    const ScopedCharacterSet eucJp(CompiledLocales::kEucJp);
+    SKIP_WITHOUT_LOCALE(eucJp, CompiledLocales::kEucJp);
+    const QString source = FDir.filePath(QStringLiteral("元データ.mdb"));
+    const QString target = FDir.filePath(QStringLiteral("最適化後.mdb"));
+    const auto eucJpName = [](const QString &path) { return UnicodeToAnsi(path, "EUC-JP").toStdString(); };
+    {
+        QFile original(QString::fromStdString(testdata::database("jackcess__V2000_testV2000.mdb").string()));
+        ASSERT_TRUE(original.open(QIODevice::ReadOnly));
+        const QByteArray bytes = original.readAll();
+        FILE *copy = std::fopen(eucJpName(source).c_str(), "wb");
+        ASSERT_NE(copy, nullptr);
+        ASSERT_EQ(std::fwrite(bytes.constData(), 1, bytes.size(), copy), static_cast<size_t>(bytes.size()));
+        std::fclose(copy);
+    }
+    ProjectFileToBat(MakeProjectFile(source, QString(), target, QString(), 5, true, false), FBatchFile, FProgram);
+    EXPECT_EQ(run(shellCommands().first(), shellIn(CompiledLocales::kEucJp)), 0) << FStandardError.toStdString();
+    struct stat st {};
+    EXPECT_EQ(::stat(eucJpName(target).c_str(), &st), 0);
+    EXPECT_GT(st.st_size, 0);
+}
 
 // In CP932 "表" ends in the byte of "\", "～" in that of "`": a shell that
 // reads bytes must not see them as such.
-TEST_F(BatchShellShiftJis, SecondBytesLikeShellCharactersStayInert)
+TEST_F(BatchShellLegacyLocales, SecondBytesLikeShellCharactersStayInert)
 {
-    ScopedCharacterSet shiftJis("ja_JP.SJIS");
-    if (!shiftJis.active())
-        GTEST_SKIP() << "no Shift_JIS locale (localedef or the ja_JP locale source is missing)";
+    ScopedCharacterSet shiftJis(CompiledLocales::kShiftJis);
+    SKIP_WITHOUT_LOCALE(shiftJis, CompiledLocales::kShiftJis);
     ASSERT_EQ(AnsiCodePageName(), QByteArray("CP932"));
     EXPECT_EQ(FormatSwitch(QStringLiteral("sp"), QStringLiteral("表～a\\ソ$")),
               QStringLiteral(" \"-sp:\"'表～'\"a\\\\\"'ソ'\"\\$\""));
@@ -315,15 +367,13 @@ TEST_F(BatchShellShiftJis, SecondBytesLikeShellCharactersStayInert)
     useRecorder();
     const TProjectFile job =
         MakeProjectFile(QStringLiteral("/データ/表計算ソフト\\"), QStringLiteral("～touch marker4～"),
-                        QStringLiteral("/十\"能\"/"), QStringLiteral("`ソ`$表"), 5, false, false);
+                        QStringLiteral("/十能/"), QStringLiteral("`ソ`$表"), 5, false, false);
     ProjectFileToBat(job, FBatchFile, FProgram);
     const std::string expected =
         shown(QStringList{QStringLiteral("-sf:/データ/表計算ソフト\\"), QStringLiteral("-sp:～touch marker4～"),
                           QStringLiteral("-tf:/十能/"), QStringLiteral("-tp:`ソ`$表"), QStringLiteral("-et:5"),
                           QStringLiteral("-as")});
-    QProcessEnvironment shiftJisShell;
-    shiftJisShell.insert(QStringLiteral("LC_ALL"), QStringLiteral("ja_JP.SJIS"));
     for (const QStringList &command : shellCommands())
-        EXPECT_EQ(recordedArguments(command, "CP932", shiftJisShell), expected) << command.join(u' ').toStdString();
+        EXPECT_EQ(recordedArguments(command, "CP932", shellIn(CompiledLocales::kShiftJis)), expected) << command.join(u' ').toStdString();
     EXPECT_EQ(markers(), "");
 }

@@ -18,7 +18,12 @@ struct ProgramRun {
     QString err;
 };
 
-ProgramRun runTessivar(const QStringList &args, const QProcessEnvironment &extra = {})
+const QString kTessivar = QStringLiteral(TESSIVAR_BINARY_DIR "/bin/tessivar");
+// The same program with the tests' job-dump hook.
+const QString kJobDumper = QStringLiteral(TESSIVAR_BINARY_DIR "/tests/tessivar-jobdump");
+
+ProgramRun runTessivar(const QStringList &args, const QProcessEnvironment &extra = {},
+                       const QString &program = kTessivar)
 {
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -29,7 +34,7 @@ ProgramRun runTessivar(const QStringList &args, const QProcessEnvironment &extra
     for (const QString &key : extra.keys())
         env.insert(key, extra.value(key));
     process.setProcessEnvironment(env);
-    process.start(QStringLiteral(TESSIVAR_BINARY_DIR "/bin/tessivar"), args);
+    process.start(program, args);
     EXPECT_TRUE(process.waitForFinished(20000)) << "tessivar did not finish";
     ProgramRun run;
     run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
@@ -90,13 +95,29 @@ TEST(HeadlessRun, DumpHookWritesTheParsedJob)
     QTemporaryDir dir;
     QProcessEnvironment env;
     env.insert(QStringLiteral("TESSIVAR_DUMP_JOB"), dir.filePath(QStringLiteral("job.txt")));
-    const ProgramRun run = runTessivar({"/SF:/data/日本語 a.mdb", "-sp:p;w", "-tf:", "-tp::x", "-et:$4", "-oe:0", "/As"}, env);
+    const ProgramRun run = runTessivar({"/SF:/data/日本語 a.mdb", "-sp:p;w", "-tf:", "-tp::x", "-et:$4", "-oe:0", "/As"},
+                                       env, kJobDumper);
     EXPECT_EQ(run.exitCode, 0);
     QFile dump(dir.filePath(QStringLiteral("job.txt")));
     ASSERT_TRUE(dump.open(QIODevice::ReadOnly));
     EXPECT_EQ(QString::fromUtf8(dump.readAll()),
               QStringLiteral("FSourceMdbPath=/data/日本語 a.mdb\nFSourceMdbPassword=p;w\nFTargetMdbPath=\n"
                              "FTargetMdbPassword=:x\nFEngineType=4\nFOptionAutoExit=true\nFAutoStart=true\n"));
+}
+
+// The hook writes passwords in plain text where the environment says: the
+// shipped program must not have it, nor even its name.
+TEST(HeadlessRun, ShippedProgramHasNoDumpHook)
+{
+    QTemporaryDir dir;
+    QProcessEnvironment env;
+    env.insert(QStringLiteral("TESSIVAR_DUMP_JOB"), dir.filePath(QStringLiteral("job.txt")));
+    const ProgramRun run = runTessivar({"-sf:a.mdb", "-sp:secret"}, env);
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("job.txt"))));
+    QFile program(kTessivar);
+    ASSERT_TRUE(program.open(QIODevice::ReadOnly));
+    EXPECT_FALSE(program.readAll().contains("TESSIVAR_DUMP_JOB"));
 }
 
 namespace {
