@@ -52,6 +52,29 @@ QString SysErrorMessage(int errorCode)
     return DecodeSystemText(QByteArray(text));
 }
 
+namespace {
+
+// Reads from the file's current offset to its end; 0 or the errno value
+// (EFBIG past `maxBytes`).
+int readToEnd(int fd, qint64 maxBytes, QByteArray &bytes)
+{
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return errno;
+        if (bytes.size() + n > maxBytes)
+            return EFBIG;
+        if (n == 0)
+            return 0;
+        bytes.append(buffer, n);
+    }
+}
+
+}  // namespace
+
 QByteArray ReadWholeFile(const QString &fileName, qint64 maxBytes)
 {
     const QByteArray path = EncodeSystemText(ExpandFileName(fileName));
@@ -59,21 +82,10 @@ QByteArray ReadWholeFile(const QString &fileName, qint64 maxBytes)
     if (fd < 0)
         throw EFOpenError::ForFile(fileName, errno);
     QByteArray bytes;
-    char buffer[65536];
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0 || bytes.size() + n > maxBytes) {
-            const int error = n < 0 ? errno : EFBIG;
-            ::close(fd);
-            throw EFOpenError::ForFile(fileName, error);
-        }
-        if (n == 0)
-            break;
-        bytes.append(buffer, n);
-    }
+    const int error = readToEnd(fd, maxBytes, bytes);
     ::close(fd);
+    if (error != 0)
+        throw EFOpenError::ForFile(fileName, error);
     return bytes;
 }
 
@@ -167,6 +179,41 @@ int writePermissionError(const QByteArray &target, const struct stat &st)
     return (st.st_mode & 0222) == 0 ? EACCES : 0;
 }
 
+// Rewrites the whole file from offset 0 and cuts it to the new length.
+bool replaceContent(int fd, const QByteArray &bytes)
+{
+    return ::lseek(fd, 0, SEEK_SET) == 0 && writeAll(fd, bytes) && ::ftruncate(fd, bytes.size()) == 0 &&
+           ::fsync(fd) == 0;
+}
+
+// A folder that takes no new file (no write permission on it, or another
+// user's sticky folder) may still hold a file the user may write: then the
+// file is rewritten where it stands. Its old content is kept in memory and
+// put back when the write fails part way (disk full, file-size limit), so a
+// failed save loses nothing.
+void rewriteInPlace(const QString &fileName, const QByteArray &target, const QByteArray &bytes)
+{
+    // Settings and batch files are small; a file this large is no place to
+    // fall back to, and the folder's refusal stands.
+    constexpr qint64 kMaxBackupBytes = 64 * 1024 * 1024;
+    const int fd = ::open(target.constData(), O_RDWR | O_CLOEXEC);
+    if (fd < 0)
+        throw EFCreateError::ForFile(fileName, errno);
+    QByteArray backup;
+    if (const int error = readToEnd(fd, kMaxBackupBytes, backup)) {
+        ::close(fd);
+        throw EFCreateError::ForFile(fileName, error);
+    }
+    if (!replaceContent(fd, bytes)) {
+        const int error = errno;
+        (void)replaceContent(fd, backup);
+        ::close(fd);
+        throw EFCreateError::ForFile(fileName, error);
+    }
+    if (::close(fd) != 0)
+        throw EFCreateError::ForFile(fileName, errno);
+}
+
 // The rename is durable only once the folder entry itself is on disk.
 void syncFolder(const QByteArray &target)
 {
@@ -193,8 +240,14 @@ void WriteFileAtomically(const QString &fileName, const QByteArray &bytes, unsig
     }
 
     TemporaryFile temp(target);
-    if (!temp.isOpen())
-        throw EFCreateError::ForFile(fileName, errno);
+    if (!temp.isOpen()) {
+        const int error = errno;
+        if (exists && (error == EACCES || error == EPERM)) {
+            rewriteInPlace(fileName, target, bytes);
+            return;
+        }
+        throw EFCreateError::ForFile(fileName, error);
+    }
     const mode_t mode = exists ? (existing.st_mode & 07777) : modeForNewFile(newFileMode);
     if (exists)  // best effort: only root may give a file away
         (void)!::fchown(temp.fd(), existing.st_uid, existing.st_gid);

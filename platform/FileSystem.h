@@ -25,6 +25,8 @@ QByteArray ReadWholeFile(const QString &fileName, qint64 maxBytes);
 // its permission bits (and, where allowed, its owner); a new one gets
 // `newFileMode` less the umask. A symbolic link is followed, so the link stays
 // and the file it names is replaced. A file nobody may write to is refused
-// (EACCES), also for root. Throws EFCreateError naming the file when any step
-// fails; the old file, if any, is then unchanged.
+// (EACCES), also for root. When the folder takes no new file but the existing
+// file may be written, the file is rewritten in place instead (and put back
+// as it was if that fails). Throws EFCreateError naming the file when any
+// step fails; the old file, if any, is then unchanged.
 void WriteFileAtomically(const QString &fileName, const QByteArray &bytes, unsigned newFileMode = 0666);

@@ -2,9 +2,16 @@
 #include "platform/FileSystem.h"
 #include "support/TempFiles.h"
 
+#include <QDir>
+
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <functional>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using testfiles::readBytes;
 using testfiles::writeBytes;
@@ -18,7 +25,79 @@ mode_t modeOf(const QString &path)
     return st.st_mode;
 }
 
+// Runs `body` in a child process and gives its exit status. Root writes into
+// any folder, so the child drops to an unprivileged user first; then a
+// folder's permission bits bind it as they bind a user. `fileSizeLimit` caps
+// what the child may write (the write then fails with EFBIG).
+int inUnprivilegedChild(const std::function<int()> &body, rlim_t fileSizeLimit = RLIM_INFINITY)
+{
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
+            ::_exit(100);
+        std::signal(SIGXFSZ, SIG_IGN);
+        const struct rlimit limit {fileSizeLimit, fileSizeLimit};
+        if (::setrlimit(RLIMIT_FSIZE, &limit) != 0)
+            ::_exit(101);
+        ::_exit(body());
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// A file everybody may write, in a folder nobody but root may add to.
+class LockedFolder : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(FDir.isValid());
+        FFolder = FDir.filePath("locked");
+        ASSERT_TRUE(QDir().mkpath(FFolder));
+        FFile = FFolder + "/a.ini";
+        writeBytes(FFile, FOld);
+        ASSERT_EQ(::chmod(QFile::encodeName(FFile).constData(), 0666), 0);
+        ASSERT_EQ(::chmod(QFile::encodeName(FFolder).constData(), 0555), 0);
+        ASSERT_EQ(::chmod(QFile::encodeName(FDir.path()).constData(), 0755), 0);
+    }
+    void TearDown() override { ::chmod(QFile::encodeName(FFolder).constData(), 0755); }
+
+    int saveInChild(const QByteArray &bytes, rlim_t fileSizeLimit = RLIM_INFINITY)
+    {
+        return inUnprivilegedChild(
+            [&] {
+                try {
+                    WriteFileAtomically(FFile, bytes);
+                    return 0;
+                } catch (const EFCreateError &) {
+                    return 1;
+                }
+            },
+            fileSizeLimit);
+    }
+
+    QTemporaryDir FDir;
+    QString FFolder;
+    QString FFile;
+    const QByteArray FOld = QByteArray(100, 'o');
+};
+
 }  // namespace
+
+TEST_F(LockedFolder, SaveRewritesTheFileInPlace)
+{
+    ASSERT_EQ(saveInChild("new"), 0);
+    EXPECT_EQ(readBytes(FFile), "new");
+    EXPECT_EQ(modeOf(FFile) & 07777, 0666u);
+    EXPECT_EQ(testfiles::folderEntries(FFolder), QStringList{"a.ini"});
+}
+
+TEST_F(LockedFolder, FailedInPlaceWriteLeavesTheOldContent)
+{
+    EXPECT_EQ(saveInChild(QByteArray(10000, 'n'), 4096), 1);
+    EXPECT_EQ(readBytes(FFile), FOld);
+    EXPECT_EQ(testfiles::folderEntries(FFolder), QStringList{"a.ini"});
+}
 
 TEST(WriteFileAtomically, ReplacesContentKeepingPermissionsAndLinks)
 {
