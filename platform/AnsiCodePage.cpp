@@ -60,10 +60,6 @@ QByteArray toUtf32(const QString &text)
     return bytes;
 }
 
-}  // namespace
-
-namespace {
-
 std::optional<QByteArray> &keptCharacterSet()
 {
     static std::optional<QByteArray> name;
@@ -131,6 +127,8 @@ QString AnsiToUnicode(const QByteArray &bytes, const QByteArray &codePage)
 
 namespace {
 
+// Under the plain C locale (cron, a bare ssh) Qt's UTF-8 stays: names there
+// are UTF-8 in practice, and ASCII would turn every other character into "?".
 bool systemTextIsUtf8()
 {
     const QByteArray codePage = AnsiCodePageName();

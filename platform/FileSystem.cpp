@@ -193,8 +193,8 @@ bool replaceContent(int fd, const QByteArray &bytes)
 // failed save loses nothing.
 void rewriteInPlace(const QString &fileName, const QByteArray &target, const QByteArray &bytes)
 {
-    // Settings and batch files are small; a file this large is no place to
-    // fall back to, and the folder's refusal stands.
+    // Settings and batch files are small; a file too large to keep in memory
+    // is refused (EFBIG) rather than rewritten without a way back.
     constexpr qint64 kMaxBackupBytes = 64 * 1024 * 1024;
     const int fd = ::open(target.constData(), O_RDWR | O_CLOEXEC);
     if (fd < 0)
@@ -239,14 +239,16 @@ void WriteFileAtomically(const QString &fileName, const QByteArray &bytes, unsig
             throw EFCreateError::ForFile(fileName, error);
     }
 
+    // EACCES or EPERM from creating the temporary file or renaming it: the
+    // folder refuses new entries, or (sticky) replacing this one.
+    const auto folderRefuses = [exists](int error) { return exists && (error == EACCES || error == EPERM); };
     TemporaryFile temp(target);
     if (!temp.isOpen()) {
         const int error = errno;
-        if (exists && (error == EACCES || error == EPERM)) {
-            rewriteInPlace(fileName, target, bytes);
-            return;
-        }
-        throw EFCreateError::ForFile(fileName, error);
+        if (!folderRefuses(error))
+            throw EFCreateError::ForFile(fileName, error);
+        rewriteInPlace(fileName, target, bytes);
+        return;
     }
     const mode_t mode = exists ? (existing.st_mode & 07777) : modeForNewFile(newFileMode);
     if (exists)  // best effort: only root may give a file away
@@ -255,9 +257,14 @@ void WriteFileAtomically(const QString &fileName, const QByteArray &bytes, unsig
         const int error = errno;
         throw EFCreateError::ForFile(fileName, error);
     }
-    if (!temp.closeFile() || ::rename(temp.path().constData(), target.constData()) != 0) {
+    if (!temp.closeFile())
+        throw EFCreateError::ForFile(fileName, errno);
+    if (::rename(temp.path().constData(), target.constData()) != 0) {
         const int error = errno;
-        throw EFCreateError::ForFile(fileName, error);
+        if (!folderRefuses(error))
+            throw EFCreateError::ForFile(fileName, error);
+        rewriteInPlace(fileName, target, bytes);  // the temporary file goes with `temp`
+        return;
     }
     temp.markCommitted();
     syncFolder(target);

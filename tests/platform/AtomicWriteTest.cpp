@@ -46,8 +46,10 @@ int inUnprivilegedChild(const std::function<int()> &body, rlim_t fileSizeLimit =
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-// A file everybody may write, in a folder nobody but root may add to.
-class LockedFolder : public ::testing::Test {
+// A file everybody may write, in a folder that takes no new file from
+// anybody but root (0555), or that is sticky and root's (01777), where only
+// root may replace the file.
+class LockedFolder : public ::testing::TestWithParam<mode_t> {
 protected:
     void SetUp() override
     {
@@ -57,7 +59,7 @@ protected:
         FFile = FFolder + "/a.ini";
         writeBytes(FFile, FOld);
         ASSERT_EQ(::chmod(QFile::encodeName(FFile).constData(), 0666), 0);
-        ASSERT_EQ(::chmod(QFile::encodeName(FFolder).constData(), 0555), 0);
+        ASSERT_EQ(::chmod(QFile::encodeName(FFolder).constData(), GetParam()), 0);
         ASSERT_EQ(::chmod(QFile::encodeName(FDir.path()).constData(), 0755), 0);
     }
     void TearDown() override { ::chmod(QFile::encodeName(FFolder).constData(), 0755); }
@@ -84,7 +86,7 @@ protected:
 
 }  // namespace
 
-TEST_F(LockedFolder, SaveRewritesTheFileInPlace)
+TEST_P(LockedFolder, SaveRewritesTheFileInPlace)
 {
     ASSERT_EQ(saveInChild("new"), 0);
     EXPECT_EQ(readBytes(FFile), "new");
@@ -92,12 +94,15 @@ TEST_F(LockedFolder, SaveRewritesTheFileInPlace)
     EXPECT_EQ(testfiles::folderEntries(FFolder), QStringList{"a.ini"});
 }
 
-TEST_F(LockedFolder, FailedInPlaceWriteLeavesTheOldContent)
+TEST_P(LockedFolder, FailedInPlaceWriteLeavesTheOldContent)
 {
     EXPECT_EQ(saveInChild(QByteArray(10000, 'n'), 4096), 1);
     EXPECT_EQ(readBytes(FFile), FOld);
     EXPECT_EQ(testfiles::folderEntries(FFolder), QStringList{"a.ini"});
 }
+
+INSTANTIATE_TEST_SUITE_P(NotWritable, LockedFolder, ::testing::Values(mode_t{0555}));
+INSTANTIATE_TEST_SUITE_P(StickyOfRoot, LockedFolder, ::testing::Values(mode_t{01777}));
 
 TEST(WriteFileAtomically, ReplacesContentKeepingPermissionsAndLinks)
 {
