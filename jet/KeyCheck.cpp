@@ -145,6 +145,8 @@ bool KeyCheck::computeKey(const IndexKeys &index, const RowColumns &columns, con
                 return false;
             continue;
         }
+        if (slice.present && keys::appendStoredNumber(key, part.key, slice.bytes))
+            continue;
         decodeValueInto(context, *part.column, slice, unnamed, scratch);
         if (!keys::appendKeyColumn(key, part.key, scratch))
             return false;

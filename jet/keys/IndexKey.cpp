@@ -7,6 +7,7 @@
 #include <array>
 #include <bit>
 #include <cstring>
+#include <iterator>
 
 namespace jet::keys {
 
@@ -232,6 +233,35 @@ bool computable(const KeyColumn &column)
     default:
         return false;
     }
+}
+
+bool appendStoredNumber(Key &key, const KeyColumn &column, ByteSpan stored)
+{
+    std::size_t size = 0;
+    bool real = false;
+    switch (column.type) {
+    case ColumnType::Byte: size = 1; break;
+    case ColumnType::Integer: size = 2; break;
+    case ColumnType::Long: size = 4; break;
+    case ColumnType::Currency: size = 8; break;
+    case ColumnType::Single: size = 4; real = true; break;
+    case ColumnType::Double:
+    case ColumnType::DateTime: size = 8; real = true; break;
+    default: return false;
+    }
+    if (stored.size() < size)
+        return false;
+    appendFlag(key, true, column.ascending);
+    const std::size_t start = key.size();
+    key.insert(key.end(), std::make_reverse_iterator(stored.begin() + size), std::make_reverse_iterator(stored.begin()));
+    const bool negative = key[start] & 0x80;
+    if (real && negative)
+        invertFrom(key, start);
+    else if (column.type != ColumnType::Byte)
+        key[start] ^= 0x80;
+    if (!column.ascending)
+        invertFrom(key, start);
+    return true;
 }
 
 void appendFlag(Key &key, bool present, bool ascending)

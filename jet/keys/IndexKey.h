@@ -50,6 +50,11 @@ bool computable(const KeyColumn &column);
 // 1252). `key` is then left with a partial part.
 bool appendKeyColumn(Key &key, const KeyColumn &column, const Value &value);
 
+// The same for a number as the row stores it (little-endian; Byte, Integer,
+// Long, Currency, Single, Double, Date/Time), without decoding it first: the
+// check recomputes millions of keys. False for other types or a short value.
+bool appendStoredNumber(Key &key, const KeyColumn &column, ByteSpan stored);
+
 // The flag byte alone: a present value or a null one (§13.1).
 void appendFlag(Key &key, bool present, bool ascending);
 
