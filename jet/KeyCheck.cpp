@@ -61,15 +61,6 @@ void jet4TextUnits(ByteSpan bytes, std::u16string &out)
     }
 }
 
-std::uint64_t mix(std::uint64_t h)
-{
-    h ^= h >> 30;
-    h *= 0xBF58476D1CE4E5B9ull;
-    h ^= h >> 27;
-    h *= 0x94D049BB133111EBull;
-    return h ^ (h >> 31);
-}
-
 }  // namespace
 
 KeyCheck::KeyCheck(const DatabaseHeader &header, const TableDef &def) : def_(def)
@@ -186,7 +177,7 @@ std::optional<std::string> KeyCheck::skipReason(std::size_t index) const
     return indexes_[index].skip;
 }
 
-// One multiply per eight key bytes and a full mix at the end: a sum of
+// A multiply per eight key bytes and one at the end: a sum of
 // these over a table's rows catches any entry holding another row's key or a
 // key off by any bit, and costs little next to reading the rows.
 std::uint64_t KeyCheck::digest(std::uint32_t slot, ByteSpan key)
@@ -202,7 +193,8 @@ std::uint64_t KeyCheck::digest(std::uint32_t slot, ByteSpan key)
     std::uint64_t tail = 0;
     for (; i < key.size(); ++i)
         tail = (tail << 8) | key[i];
-    return mix((h ^ tail) * 0xC4CEB9FE1A85EC53ull ^ (static_cast<std::uint64_t>(slot) << 32));
+    h = (h ^ tail ^ (static_cast<std::uint64_t>(slot) << 32)) * 0xC4CEB9FE1A85EC53ull;
+    return h ^ (h >> 29);
 }
 
 void KeyCheck::forEachComputedKey(const PageFile &file, const std::string &table, const LiveRowSlots &slots,

@@ -7,7 +7,6 @@
 #include <array>
 #include <bit>
 #include <cstring>
-#include <iterator>
 
 namespace jet::keys {
 
@@ -253,7 +252,9 @@ bool appendStoredNumber(Key &key, const KeyColumn &column, ByteSpan stored)
         return false;
     appendFlag(key, true, column.ascending);
     const std::size_t start = key.size();
-    key.insert(key.end(), std::make_reverse_iterator(stored.begin() + size), std::make_reverse_iterator(stored.begin()));
+    key.resize(start + size);
+    for (std::size_t i = 0; i < size; ++i)
+        key[start + i] = stored[size - 1 - i];
     const bool negative = key[start] & 0x80;
     if (real && negative)
         invertFrom(key, start);
