@@ -118,10 +118,12 @@ bool KeyCheck::allNull(const IndexKeys &index, const RowColumns &columns)
 }
 
 bool KeyCheck::computeKey(const IndexKeys &index, const RowColumns &columns, const ValueContext &context,
-                          keys::Key &key, Value &scratch, std::u16string &text) const
+                          keys::Jet4Writer writer, Scratch &scratch)
 {
     static const std::string unnamed;  // the row was read whole: its values decode
+    keys::Key &key = scratch.key;
     key.clear();
+    scratch.writerMatters = false;
     for (const Part &part : index.parts) {
         const ColumnSlice &slice = columns.columns[part.column->position];
         // Text straight from its stored form: no detour through UTF-8.
@@ -131,15 +133,17 @@ bool KeyCheck::computeKey(const IndexKeys &index, const RowColumns &columns, con
                 keys::appendJet3GeneralText(key, slice.bytes, part.key.ascending);
                 continue;
             }
-            jet4TextUnits(slice.bytes, text);
-            if (!keys::appendJet4GeneralText(key, text, part.key.ascending))
+            jet4TextUnits(slice.bytes, scratch.text);
+            if (scratch.text.find(u'\u00DF') != std::u16string::npos)
+                scratch.writerMatters = true;
+            if (!keys::appendJet4GeneralText(key, scratch.text, part.key.ascending, writer))
                 return false;
             continue;
         }
         if (slice.present && keys::appendStoredNumber(key, part.key, slice.bytes))
             continue;
-        decodeValueInto(context, *part.column, slice, unnamed, scratch);
-        if (!keys::appendKeyColumn(key, part.key, scratch))
+        decodeValueInto(context, *part.column, slice, unnamed, scratch.value);
+        if (!keys::appendKeyColumn(key, part.key, scratch.value))
             return false;
     }
     return true;
@@ -154,17 +158,22 @@ void KeyCheck::row(std::uint32_t slot, const RowColumns &columns, const ValueCon
     for (IndexKeys &index : indexes_) {
         if (index.skip || (index.ignoreNullRows && allNull(index, columns)))
             continue;
-        bool computed = false;
         try {
-            computed = computeKey(index, columns, context, key_, scratch_, text_);
+            if (!computeKey(index, columns, context, keys::Jet4Writer::Jet40, scratch_)) {
+                index.skip = "のキーには、計算できない文字の値があるため、値と照合していません。";
+                continue;
+            }
+            const std::uint64_t jet40 = digest(slot, scratch_.key);
+            index.sum += jet40;
+            if (scratch_.writerMatters && computeKey(index, columns, context, keys::Jet4Writer::Ace, scratch_)) {
+                const std::uint64_t ace = digest(slot, scratch_.key);
+                if (ace != jet40)
+                    index.aceKeys[slot] = {jet40, ace};
+            }
         } catch (const Error &) {
             ++unreadRows_;
             return;
         }
-        if (!computed)
-            index.skip = "のキーには、計算できない文字の値があるため、値と照合していません。";
-        else
-            index.sum += digest(slot, key_);
     }
 }
 
@@ -203,9 +212,7 @@ void KeyCheck::forEachComputedKey(const PageFile &file, const std::string &table
     const IndexKeys &keys = indexes_[index];
     TableScan scan(file, def_, table);
     RowDecoder decoder(file, def_);
-    keys::Key key;
-    Value scratch;
-    std::u16string text;
+    Scratch scratch;
     std::string where;
     while (scan.next()) {
         const std::uint32_t slot = slots.find(scan.row().position);
@@ -215,12 +222,12 @@ void KeyCheck::forEachComputedKey(const PageFile &file, const std::string &table
         try {
             const RowColumns &columns = decoder.split(scan.row().bytes, where);
             if ((keys.ignoreNullRows && allNull(keys, columns)) ||
-                !computeKey(keys, columns, decoder.context(), key, scratch, text))
+                !computeKey(keys, columns, decoder.context(), keys::Jet4Writer::Jet40, scratch))
                 continue;
         } catch (const Error &) {
             continue;
         }
-        visit(slot, key);
+        visit(slot, scratch.key);
     }
 }
 
@@ -238,7 +245,7 @@ void IndexKeyTally::entry(std::uint32_t slot, const std::vector<std::uint8_t> &k
             firstBadNullKey_ = row;
         return;
     }
-    sum_ += KeyCheck::digest(slot, key);
+    sum_ += keys_->counted(index_.number, slot, KeyCheck::digest(slot, key));
 }
 
 void IndexKeyTally::finish(const PageFile &file, CheckSink &sink, const std::string &table, const std::string &label,
@@ -273,7 +280,7 @@ void IndexKeyTally::findMismatches(const PageFile &file, CheckSink &sink, const 
         const std::uint32_t slot = rows.slots.find(entry.row);
         if (slot == LiveRowSlots::kNone || (keys_->ignoresNullRows(number) && rows.hasNullKey(number, slot)))
             return;
-        if (KeyCheck::digest(slot, entry.key) != expected[slot] && mismatches++ == 0) {
+        if (keys_->counted(number, slot, KeyCheck::digest(slot, entry.key)) != expected[slot] && mismatches++ == 0) {
             firstSlot = slot;
             first = entry;
         }

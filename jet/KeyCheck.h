@@ -11,7 +11,9 @@
 #include "jet/IndexCheck.h"
 #include "jet/keys/IndexKey.h"
 
+#include <functional>
 #include <optional>
+#include <unordered_map>
 #include <string>
 #include <vector>
 
@@ -34,6 +36,17 @@ public:
     bool ignoresNullRows(std::size_t index) const { return indexes_[index].ignoreNullRows; }
 
     static std::uint64_t digest(std::uint32_t slot, ByteSpan key);
+    // The digest the sums count for an entry whose stored key has `digest`:
+    // for a row whose key ACE would write differently from Jet 4.0, ACE's
+    // key counts as Jet 4.0's.
+    std::uint64_t counted(std::size_t index, std::uint32_t slot, std::uint64_t digest) const
+    {
+        const auto &alternatives = indexes_[index].aceKeys;
+        if (alternatives.empty())
+            return digest;
+        const auto found = alternatives.find(slot);
+        return found != alternatives.end() && found->second.ace == digest ? found->second.jet40 : digest;
+    }
 
     // The computed key of every row the sums count, for finding mismatches:
     // `visit(slot, key)` for each. Reads the table again through `file`.
@@ -45,8 +58,13 @@ private:
         const ColumnDef *column;
         keys::KeyColumn key;
     };
+    struct Alternative {
+        std::uint64_t jet40, ace;  // digests
+    };
     struct IndexKeys {
         std::vector<Part> parts;
+        // Rows whose key differs between the writers, by slot: few (text with ß).
+        std::unordered_map<std::uint32_t, Alternative> aceKeys;
         std::optional<std::string> skip;  // set once the keys cannot be compared
         bool ignoreNullRows = false;       // rows with all key columns null may have no entry
         keys::Key nullKey;
@@ -54,17 +72,21 @@ private:
     };
 
     void prepare(const DatabaseHeader &header);
-    // False when a value's key cannot be computed here.
-    bool computeKey(const IndexKeys &index, const RowColumns &columns, const ValueContext &context, keys::Key &key,
-                    Value &scratch, std::u16string &text) const;
+    struct Scratch {
+        keys::Key key;
+        Value value;
+        std::u16string text;
+        bool writerMatters = false;  // the text held a character the writers count differently
+    };
+    // The key into scratch.key; false when a value's key cannot be computed here.
+    static bool computeKey(const IndexKeys &index, const RowColumns &columns, const ValueContext &context,
+                           keys::Jet4Writer writer, Scratch &scratch);
     static bool allNull(const IndexKeys &index, const RowColumns &columns);
 
     const TableDef &def_;
     std::vector<IndexKeys> indexes_;
     std::uint64_t unreadRows_ = 0;
-    keys::Key key_;
-    Value scratch_;
-    std::u16string text_;
+    Scratch scratch_;
 };
 
 // What the walk of one index adds up, and the verdict afterwards (IndexCheck).

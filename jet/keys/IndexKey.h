@@ -58,11 +58,17 @@ bool appendStoredNumber(Key &key, const KeyColumn &column, ByteSpan stored);
 // The flag byte alone: a present value or a null one (§13.1).
 void appendFlag(Key &key, bool present, bool ascending);
 
+// Jet 4.0 counts ß as two characters where a Jet 4 key records positions; the
+// later ACE engine, writing the same format, counts it as one
+// (docs/index-keys.md §evidence). Keys either engine wrote are sound.
+enum class Jet4Writer : std::uint8_t { Jet40, Ace };
+
 // Value bytes of text already in the sort order's alphabet, without the flag.
 // Trailing spaces are dropped and at most 255 characters are used. Jet 3:
 // stored code-page 1252 bytes (always computable). Jet 4: UTF-16 code units;
 // false for a unit without a weight here.
 void appendJet3GeneralText(Key &key, ByteSpan codePage1252, bool ascending);
-bool appendJet4GeneralText(Key &key, std::u16string_view text, bool ascending);
+bool appendJet4GeneralText(Key &key, std::u16string_view text, bool ascending,
+                           Jet4Writer writer = Jet4Writer::Jet40);
 
 }  // namespace jet::keys

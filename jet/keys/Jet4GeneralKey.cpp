@@ -64,7 +64,7 @@ std::size_t indexedLength(std::u16string_view text)
 
 }  // namespace
 
-bool appendJet4GeneralText(Key &key, std::u16string_view text, bool ascending)
+bool appendJet4GeneralText(Key &key, std::u16string_view text, bool ascending, Jet4Writer writer)
 {
     const std::size_t start = key.size();
     Key accents, unprintable;
@@ -83,7 +83,7 @@ bool appendJet4GeneralText(Key &key, std::u16string_view text, bool ascending)
             key.push_back(weight->inline1);
             if (weight->inline2)
                 key.push_back(weight->inline2);
-            position += weight->positions;
+            position += writer == Jet4Writer::Jet40 ? weight->positions : 1;
             if (weight->kind == Kind::International) {
                 accents.insert(accents.end(), here - accentChars, 0x02);
                 accents.push_back(weight->extra);

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 using testdata::loadBytes;
 using testdata::openBytes;
 
@@ -36,6 +38,36 @@ TEST(KeyCheck, EveryStoredKeyOfTheTestFilesIsComputedFromItsRow)
         EXPECT_EQ(findings.find("problem"), std::string::npos) << findings;
         EXPECT_NE(findings.find("並べ替え順序 0x0411"), std::string::npos) << findings;
     }
+}
+
+namespace {
+
+// Replaces the only occurrence of `from` in the file's bytes.
+void replaceOnce(std::vector<std::uint8_t> &bytes, const std::vector<std::uint8_t> &from,
+                 const std::vector<std::uint8_t> &to)
+{
+    const auto at = std::search(bytes.begin(), bytes.end(), from.begin(), from.end());
+    ASSERT_NE(at, bytes.end());
+    ASSERT_EQ(std::search(at + 1, bytes.end(), from.begin(), from.end()), bytes.end());
+    std::copy(to.begin(), to.end(), at);
+}
+
+}  // namespace
+
+// Products "NuNuCa Nuß-Nougat-Creme": Jet 4.0 stored its hyphens at positions
+// 11 and 17 (ß counted twice); a file ACE wrote would have 10 and 16. Both
+// are sound; any other position is not.
+TEST(KeyCheck, KeysOfEitherJet4WriterAreSound)
+{
+    SKIP_WITHOUT_TESTDATA();
+    const auto pristine = loadBytes("northwind-glogue__Northwind.mdb");
+    const std::vector<std::uint8_t> jet40 = {0x80, 0x33, 0x06, 0x82, 0x80, 0x4B, 0x06, 0x82};
+    auto ace = pristine;
+    replaceOnce(ace, jet40, {0x80, 0x2F, 0x06, 0x82, 0x80, 0x47, 0x06, 0x82});
+    EXPECT_EQ(keyFindings(jet::checkDatabase(*openBytes(ace))), "");
+    auto neither = pristine;
+    replaceOnce(neither, jet40, {0x80, 0x37, 0x06, 0x82, 0x80, 0x4F, 0x06, 0x82});
+    EXPECT_NE(keyFindings(jet::checkDatabase(*openBytes(neither))).find("problem\tProducts"), std::string::npos);
 }
 
 TEST(KeyCheck, AStoredKeyThatDiffersIsAProblemNamingTableIndexAndRow)
