@@ -2,6 +2,7 @@
 
 #include "jet/CheckSink.h"
 #include "jet/IndexCheck.h"
+#include "jet/KeyCheck.h"
 #include "jet/RowsCheck.h"
 
 #include <algorithm>
@@ -150,10 +151,12 @@ private:
             c_.guarded(name_, [&] { checkFreeMap(owned); });
             c_.guarded(name_, [&] { claimLongValuePages(); });
             RowsCheck rows(c_.file_, c_, name_, def_, longValuePages_, c_.options_.rows, c_.rows_);
+            KeyCheck keys(c_.db_.header(), def_);
+            rows.computeKeysWith(&keys);
             rows.run();
             c_.report_.rows += rows.rowCount();
             checkRowCount(rows.rowCount());
-            checkIndexes(CheckedRows{c_.rows_, rows.nullKeys()});
+            checkIndexes(CheckedRows{c_.rows_, rows.nullKeys(), &keys});
         }
 
     private:

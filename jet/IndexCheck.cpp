@@ -1,5 +1,7 @@
 #include "jet/IndexCheck.h"
 
+#include "jet/KeyCheck.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -58,6 +60,7 @@ void IndexCheck::check(const RealIndexDef &index)
     bool first = true;
     std::uint64_t distinct = 0;
     std::uint64_t disorder = 0, dangling = 0, duplicates = 0;
+    IndexKeyTally keys(rows_.keys, index);
     const IndexWalk walk = walkIndex(file_, index, where, [&](const IndexEntry &entry) {
         const int order = first ? 1 : compareKeys(entry.key, previousKey);
         const bool sameKey = order == 0;
@@ -74,6 +77,8 @@ void IndexCheck::check(const RealIndexDef &index)
             if (sameKey && index.unique() && !rows_.hasNullKey(index.number, slot) && duplicates++ == 0)
                 sink_.problem(table_, entry.leafPage, std::nullopt,
                               label + " は一意ですが、" + entry.row.describe() + " のキーが重複しています。");
+            if (hits_[slot] == 1)
+                keys.entry(slot, entry.key, rows_.hasNullKey(index.number, slot), entry.row);
             if (hits_[slot] < 3)
                 ++hits_[slot];
         }
@@ -90,7 +95,7 @@ void IndexCheck::check(const RealIndexDef &index)
                           " 件、一意違反 " + std::to_string(duplicates) + " 件。");
     checkPages(label, walk, map, owner);
     checkLeafLinks(label, walk);
-    checkCoverage(index, label);
+    keys.finish(file_, sink_, table_, label, rows_, checkCoverage(index, label));
     if (distinct != index.uniqueCount)
         sink_.note(table_, def_.firstPage, label + " の異なるキーの数 " + std::to_string(index.uniqueCount) +
                                                " が実際（" + std::to_string(distinct) + "）と違います。");
@@ -130,7 +135,7 @@ void IndexCheck::checkLeafLinks(const std::string &label, const IndexWalk &walk)
     }
 }
 
-void IndexCheck::checkCoverage(const RealIndexDef &index, const std::string &label)
+bool IndexCheck::checkCoverage(const RealIndexDef &index, const std::string &label)
 {
     std::uint64_t missing = 0, repeated = 0;
     RowId firstMissing, firstRepeated;
@@ -150,6 +155,7 @@ void IndexCheck::checkCoverage(const RealIndexDef &index, const std::string &lab
         sink_.problem(table_, firstRepeated.page, std::nullopt,
                       label + " に複数の項目がある行が " + std::to_string(repeated) + " 行あります（最初は " +
                           firstRepeated.describe() + "）。");
+    return missing == 0 && repeated == 0;
 }
 
 }  // namespace jet

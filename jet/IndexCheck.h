@@ -14,11 +14,15 @@ namespace jet {
 
 // The live rows of a table as its index checks see them (read only, so that
 // several indexes can be checked at once).
+class KeyCheck;
+
 struct CheckedRows {
     const LiveRowSlots &slots;
     // Per real index (the first 64), per row slot: every key column is null.
     // Empty for indexes whose check does not ask.
     const std::vector<std::vector<bool>> &nullKeys;
+    // The keys computed from the rows; null when keys are not checked.
+    const KeyCheck *keys = nullptr;
 
     bool hasNullKey(std::size_t index, std::uint32_t slot) const
     {
@@ -42,7 +46,8 @@ private:
     void check(const RealIndexDef &index);
     void checkPages(const std::string &label, const IndexWalk &walk, const UsageMap &map, std::uint32_t owner);
     void checkLeafLinks(const std::string &label, const IndexWalk &walk);
-    void checkCoverage(const RealIndexDef &index, const std::string &label);
+    // True when every live row that must have an entry has exactly one.
+    bool checkCoverage(const RealIndexDef &index, const std::string &label);
 
     const PageFile &file_;
     CheckSink &sink_;

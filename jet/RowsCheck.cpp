@@ -1,6 +1,7 @@
 #include "jet/RowsCheck.h"
 
 #include "jet/IndexCheck.h"
+#include "jet/KeyCheck.h"
 
 #include <algorithm>
 
@@ -26,9 +27,14 @@ void RowsCheck::run()
         while (scan.next()) {
             ++rowCount_;
             const std::uint32_t slot = rows_.add(scan.row().position);
-            if (!inspectRow(scan, where))
+            if (!inspectRow(scan, where)) {
+                if (keys_)
+                    keys_->rowNotRead();
                 continue;
+            }
             recordNullKeys(slot);
+            if (keys_)
+                keys_->row(slot, decoder_.columns(), decoder_.context());
             if (autoNumber)
                 checkAutoNumber(*autoNumber);
             if (observer_)

@@ -13,6 +13,8 @@
 
 namespace jet {
 
+class KeyCheck;
+
 class RowsCheck {
 public:
     // `longValuePages`: per column number, the column's LVAL pages. `rows`
@@ -22,6 +24,8 @@ public:
               LiveRowSlots &rows);
 
     void run();
+    // Gives every live row to `keys` (may be null) as well.
+    void computeKeysWith(KeyCheck *keys) { keys_ = keys; }
 
     // Every live row the scan reached, damaged or not.
     std::uint64_t rowCount() const { return rowCount_; }
@@ -55,6 +59,7 @@ private:
     const TableDef &def_;
     const std::unordered_map<std::uint16_t, UsageMap> &longValuePages_;
     RowObserver *observer_;
+    KeyCheck *keys_ = nullptr;
     LiveRowSlots &rows_;
     RowDecoder decoder_;
 
