@@ -5,6 +5,7 @@
 #include "jet/LockFile.h"
 #include "jet/write/DatabaseCompactor.h"
 #include "jet/write/HeaderPage.h"
+#include "jet/write/InterruptCleanup.h"
 #include "jet/write/OutputFile.h"
 
 #include <algorithm>
@@ -77,11 +78,14 @@ private:
 
 CompactResult compactDatabase(const CompactRequest &request)
 {
+    const write::CompactionInProgress running;
     Progress progress(request.progress);
     progress.report(0);
     checkEngineType(request.engineType);
     const SourceLock sourceLock = checkNotInUse(request.sourcePath);
     write::checkTargetPath(request.sourcePath, request.targetPath);
+    CompactResult result;
+    result.leftoverTemporaryFiles = write::leftoverTemporaryFiles(request.targetPath);
 
     const auto source = Database::open(request.sourcePath, request.sourcePassword);
     checkFormatMatches(source->header().version, request.engineType);
@@ -92,7 +96,6 @@ CompactResult compactDatabase(const CompactRequest &request)
     write::CompactionSettings settings{request.targetPassword, folderOf(request.targetPath),
                                        request.sortMemoryBudget,
                                        [&](double fraction) { progress.report(2 + static_cast<int>(fraction * 83)); }};
-    CompactResult result;
     Stopwatch phase;
     const write::CompactionOutcome outcome = write::writeCompactedCopy(*source, out, settings);
     out.resize(static_cast<std::uint64_t>(outcome.pageCount) * source->file().pageSize());
@@ -101,7 +104,7 @@ CompactResult compactDatabase(const CompactRequest &request)
     result.flushSeconds = phase.lap();
     progress.report(88);
 
-    write::verifyCopy(out.temporaryPath(), request.targetPassword, outcome.expected);
+    write::verifyCopy(out.readBackPath(), request.targetPassword, outcome.expected);
     result.verifySeconds = phase.lap();
     progress.report(98);
     out.commit();
