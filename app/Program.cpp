@@ -5,10 +5,13 @@
 #include "app/CompactionSummary.h"
 #include "app/MessageBoxes.h"
 #include "app/UnitFormMain.h"
+#include "platform/DisplayProbe.h"
 #include "platform/Exceptions.h"
 #include "platform/FileSystem.h"
 #include "platform/JetEngineObject.h"
+#include "platform/ProcessSignals.h"
 
+#include <QFile>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
@@ -130,6 +133,28 @@ MessageBoxHook messagesToStandardError()
     };
 }
 
+// Hidden copies that interrupted runs of earlier versions left are the user's
+// to delete: the program cannot know whether another run still writes one.
+void warnOfLeftovers(const jet::CompactResult &result)
+{
+    for (const std::string &path : result.leftoverTemporaryFiles)
+        writeTo(stderr, QStringLiteral("警告: 最適化先のフォルダーに、以前に中断された最適化処理の一時ファイル \"%1\" "
+                                       "が残っています。ほかに実行中の最適化処理がなければ削除してください。\n")
+                            .arg(QFile::decodeName(QByteArray::fromStdString(path))));
+}
+
+// A DISPLAY whose server is gone (ssh forwarding, an old tmux session)
+// would make the toolkit abort; such a run goes on without a window.
+bool displayUnreachable()
+{
+    const QByteArray platform = qgetenv("QT_QPA_PLATFORM").split(':').value(0);
+    if (!platform.isEmpty() && platform != "xcb")
+        return false;
+    if (!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") || qEnvironmentVariableIsEmpty("DISPLAY"))
+        return false;
+    return !XDisplayReachable();
+}
+
 // The automation layer is in-process and needs no per-thread set-up, and
 // every top-level window has its own entry in the task list, so the start
 // is only: application, title, main window, event loop.
@@ -154,6 +179,8 @@ int runApplication(int &argc, char **argv, const QStringList &args, bool headles
     const ScopedCompactionReport reporting([&report](const CompactionReport &r) { report = r; });
     formMain.show();
     const int loopStatus = app.exec();
+    if (headless && report)
+        warnOfLeftovers(report->Result);
     if (headless && report && formMain.LastCompactionOutcome() == TCompactionOutcome::Succeeded)
         writeTo(stdout, CompactionSummaryLine(report->SourcePath, report->TargetPath, report->Result,
                                               report->Seconds) + QLatin1Char('\n'));
@@ -169,7 +196,8 @@ bool IsHeadless()
     const QByteArray platform = qgetenv("QT_QPA_PLATFORM").split(':').value(0);
     if (platform == "offscreen" || platform == "minimal")
         return true;
-    return qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+    return (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) ||
+           displayUnreachable();
 }
 
 QString UsageText()
@@ -210,6 +238,11 @@ int RunProgram(int argc, char **argv)
         return dumpJob(dumpFile, args);
 
     const bool headless = IsHeadless();
+    IgnoreBrokenPipe();
+    InstallInterruptHandlers(headless ? InterruptScope::WholeRun : InterruptScope::WhileCompacting);
+    if (headless && displayUnreachable())
+        writeTo(stderr, QStringLiteral("警告: 画面 \"%1\" に接続できないため、画面なしで実行します。\n")
+                            .arg(qEnvironmentVariable("DISPLAY")));
     if (headless) {
         if (!ArgsToProjectFile(args).FAutoStart) {
             writeTo(stderr, UsageText());
