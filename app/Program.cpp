@@ -11,6 +11,8 @@
 #include "platform/JetEngineObject.h"
 #include "platform/ProcessSignals.h"
 
+#include "jet/write/OutputFile.h"
+
 #include <QFile>
 #include <QLibraryInfo>
 #include <QLocale>
@@ -135,9 +137,13 @@ MessageBoxHook messagesToStandardError()
 
 // Hidden copies that interrupted runs of earlier versions left are the user's
 // to delete: the program cannot know whether another run still writes one.
-void warnOfLeftovers(const jet::CompactResult &result)
+// They are named before the run, so also when it then fails for want of space.
+void warnOfLeftovers(const QStringList &args)
 {
-    for (const std::string &path : result.leftoverTemporaryFiles)
+    const QString target = ArgsToProjectFile(args).FTargetMdbPath;
+    if (target.isEmpty())
+        return;
+    for (const std::string &path : jet::write::leftoverTemporaryFiles(QFile::encodeName(target).toStdString()))
         writeTo(stderr, QStringLiteral("警告: 最適化先のフォルダーに、以前に中断された最適化処理の一時ファイル \"%1\" "
                                        "が残っています。ほかに実行中の最適化処理がなければ削除してください。\n")
                             .arg(QFile::decodeName(QByteArray::fromStdString(path))));
@@ -166,8 +172,10 @@ int runApplication(int &argc, char **argv, const QStringList &args, bool headles
     Application().Title = QStringLiteral("Tessivar");
 
     std::optional<ScopedMessageBoxHook> warningsToStandardError;
-    if (headless)
+    if (headless) {
         warningsToStandardError.emplace(messagesToStandardError());
+        warnOfLeftovers(args);
+    }
 
     TFormMain formMain;
     if (headless) {
@@ -179,8 +187,6 @@ int runApplication(int &argc, char **argv, const QStringList &args, bool headles
     const ScopedCompactionReport reporting([&report](const CompactionReport &r) { report = r; });
     formMain.show();
     const int loopStatus = app.exec();
-    if (headless && report)
-        warnOfLeftovers(report->Result);
     if (headless && report && formMain.LastCompactionOutcome() == TCompactionOutcome::Succeeded)
         writeTo(stdout, CompactionSummaryLine(report->SourcePath, report->TargetPath, report->Result,
                                               report->Seconds) + QLatin1Char('\n'));

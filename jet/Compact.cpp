@@ -84,8 +84,6 @@ CompactResult compactDatabase(const CompactRequest &request)
     checkEngineType(request.engineType);
     const SourceLock sourceLock = checkNotInUse(request.sourcePath);
     write::checkTargetPath(request.sourcePath, request.targetPath);
-    CompactResult result;
-    result.leftoverTemporaryFiles = write::leftoverTemporaryFiles(request.targetPath);
 
     const auto source = Database::open(request.sourcePath, request.sourcePassword);
     checkFormatMatches(source->header().version, request.engineType);
@@ -96,6 +94,7 @@ CompactResult compactDatabase(const CompactRequest &request)
     write::CompactionSettings settings{request.targetPassword, folderOf(request.targetPath),
                                        request.sortMemoryBudget,
                                        [&](double fraction) { progress.report(2 + static_cast<int>(fraction * 83)); }};
+    CompactResult result;
     Stopwatch phase;
     const write::CompactionOutcome outcome = write::writeCompactedCopy(*source, out, settings);
     out.resize(static_cast<std::uint64_t>(outcome.pageCount) * source->file().pageSize());

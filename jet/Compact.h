@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <functional>
 #include <string>
-#include <vector>
 
 namespace jet {
 
@@ -38,9 +37,6 @@ struct CompactResult {
     double copySeconds = 0;    // reading the source and writing the copy
     double flushSeconds = 0;   // getting the copy onto the disk
     double verifySeconds = 0;  // reading the copy back and checking it
-    // Hidden copies that earlier, interrupted runs left beside the target;
-    // the program shows them, only the user may decide to delete them.
-    std::vector<std::string> leftoverTemporaryFiles;
 };
 
 // Reads the source read-only and writes a complete, verified copy at the
