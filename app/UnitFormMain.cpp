@@ -11,6 +11,7 @@
 #include "app/UnitFormAboutBox.h"
 #include "platform/Automation.h"
 #include "platform/Exceptions.h"
+#include "platform/FileKind.h"
 #include "platform/FileSystem.h"
 #include "util/CursorHourGlass.h"
 

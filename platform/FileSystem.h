@@ -8,11 +8,6 @@
 // counts when its destination is a file.
 bool FileExists(const QString &path);
 
-// What the path names when it exists but is not a regular file (a link
-// followed): "フォルダー", "名前付きパイプ (FIFO)", "デバイス" or "ソケット";
-// empty for a regular file or nothing at all.
-QString NonRegularFileKind(const QString &path);
-
 // The path made absolute against the current folder, with "." and ".."
 // segments removed; the file need not exist.
 QString ExpandFileName(const QString &path);
