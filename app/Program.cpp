@@ -6,9 +6,14 @@
 #include "app/MessageBoxes.h"
 #include "app/UnitFormMain.h"
 #include "platform/AnsiCodePage.h"
+#include "platform/DisplayProbe.h"
 #include "platform/Exceptions.h"
 #include "platform/JetEngineObject.h"
+#include "platform/ProcessSignals.h"
 
+#include "jet/write/OutputFile.h"
+
+#include <QFile>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
@@ -101,6 +106,32 @@ MessageBoxHook messagesToStandardError()
     };
 }
 
+// Hidden copies that interrupted runs of earlier versions left are the user's
+// to delete: the program cannot know whether another run still writes one.
+// They are named before the run, so also when it then fails for want of space.
+void warnOfLeftovers(const QStringList &args)
+{
+    const QString target = ArgsToProjectFile(args).FTargetMdbPath;
+    if (target.isEmpty())
+        return;
+    for (const std::string &path : jet::write::leftoverTemporaryFiles(EncodeSystemText(target).toStdString()))
+        writeTo(stderr, QStringLiteral("警告: 最適化先のフォルダーに、以前に中断された最適化処理の一時ファイル \"%1\" "
+                                       "が残っています。ほかに実行中の最適化処理がなければ削除してください。\n")
+                            .arg(DecodeSystemText(QByteArray::fromStdString(path))));
+}
+
+// A DISPLAY whose server is gone (ssh forwarding, an old tmux session)
+// would make the toolkit abort; such a run goes on without a window.
+bool displayUnreachable()
+{
+    const QByteArray platform = qgetenv("QT_QPA_PLATFORM").split(':').value(0);
+    if (!platform.isEmpty() && platform != "xcb")
+        return false;
+    if (!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") || qEnvironmentVariableIsEmpty("DISPLAY"))
+        return false;
+    return !XDisplayReachable();
+}
+
 // The automation layer is in-process and needs no per-thread set-up, and
 // every top-level window has its own entry in the task list, so the start
 // is only: application, title, main window, event loop.
@@ -112,8 +143,10 @@ int runApplication(int &argc, char **argv, const QStringList &args, bool headles
     Application().Title = QStringLiteral("Tessivar");
 
     std::optional<ScopedMessageBoxHook> warningsToStandardError;
-    if (headless)
+    if (headless) {
         warningsToStandardError.emplace(messagesToStandardError());
+        warnOfLeftovers(args);
+    }
 
     TFormMain formMain;
     if (headless) {
@@ -140,7 +173,8 @@ bool IsHeadless()
     const QByteArray platform = qgetenv("QT_QPA_PLATFORM").split(':').value(0);
     if (platform == "offscreen" || platform == "minimal")
         return true;
-    return qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+    return (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) ||
+           displayUnreachable();
 }
 
 QString UsageText()
@@ -177,6 +211,11 @@ int RunProgram(int argc, char **argv)
         return *status;
 
     const bool headless = IsHeadless();
+    IgnoreBrokenPipe();
+    InstallInterruptHandlers(headless ? InterruptScope::WholeRun : InterruptScope::WhileCompacting);
+    if (headless && displayUnreachable())
+        writeTo(stderr, QStringLiteral("警告: 画面 \"%1\" に接続できないため、画面なしで実行します。\n")
+                            .arg(qEnvironmentVariable("DISPLAY")));
     if (headless) {
         if (!ArgsToProjectFile(args).FAutoStart) {
             writeTo(stderr, UsageText());

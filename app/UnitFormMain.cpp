@@ -11,6 +11,7 @@
 #include "app/UnitFormAboutBox.h"
 #include "platform/Automation.h"
 #include "platform/Exceptions.h"
+#include "platform/FileKind.h"
 #include "platform/FileSystem.h"
 #include "util/CursorHourGlass.h"
 
@@ -213,7 +214,12 @@ bool TFormMain::ValidateInput()
     const TProjectFile job = ControlsToProjectFile();
     if (FileExists(job.FSourceMdbPath))
         return true;
-    WarningBox(this, kSourceMissing);
+    // Something else under that name is said so; "not found" alone would
+    // send the user looking for a file that is in plain sight.
+    const QString kind = NonRegularFileKind(job.FSourceMdbPath);
+    WarningBox(this, kind.isEmpty() ? kSourceMissing
+                                    : kSourceMissing + QStringLiteral("\"%1\" は%2で、データベースのファイルではありません。")
+                                                           .arg(job.FSourceMdbPath, kind));
     return false;
 }
 

@@ -5,6 +5,7 @@
 #include "jet/LockFile.h"
 #include "jet/write/DatabaseCompactor.h"
 #include "jet/write/HeaderPage.h"
+#include "jet/write/InterruptCleanup.h"
 #include "jet/write/OutputFile.h"
 
 #include <algorithm>
@@ -77,6 +78,7 @@ private:
 
 CompactResult compactDatabase(const CompactRequest &request)
 {
+    const write::CompactionInProgress running;
     Progress progress(request.progress);
     progress.report(0);
     checkEngineType(request.engineType);
@@ -101,7 +103,7 @@ CompactResult compactDatabase(const CompactRequest &request)
     result.flushSeconds = phase.lap();
     progress.report(88);
 
-    write::verifyCopy(out.temporaryPath(), request.targetPassword, outcome.expected);
+    write::verifyCopy(out.readBackPath(), request.targetPassword, outcome.expected);
     result.verifySeconds = phase.lap();
     progress.report(98);
     out.commit();

@@ -16,6 +16,8 @@ namespace {
 // databases, .mdw) are Jet databases too and say "Jet System DB  ".
 constexpr char kJetEngineName[] = "Standard Jet DB";
 constexpr char kJetSystemEngineName[] = "Jet System DB  ";
+// The successor format (.accdb) says so in the same place.
+constexpr char kAceEngineName[] = "Standard ACE DB";
 
 [[noreturn]] void throwUnrecognized(const std::string &path)
 {
@@ -60,9 +62,12 @@ JetVersion detectVersion(ByteSpan first, const std::string &path)
 {
     if (first.size() < 0x100 || first[0] != 0x00)
         throwUnrecognized(path);
+    if (std::memcmp(first.data() + 4, kAceEngineName, sizeof kAceEngineName) == 0)
+        throw Error(ErrorKind::Format,
+                    "データベース '" + path + "' を開けません。ACE (.accdb) 形式のデータベースはまだ扱えません。");
     if (std::memcmp(first.data() + 4, kJetEngineName, sizeof kJetEngineName) != 0 &&
         std::memcmp(first.data() + 4, kJetSystemEngineName, sizeof kJetSystemEngineName) != 0)
-        throwUnrecognized(path);  // also refuses "Standard ACE DB" and "MSISAM Database"
+        throwUnrecognized(path);  // also refuses "MSISAM Database"
     switch (first[kHeaderVersionOffset]) {
     case 0x00:
         return JetVersion::Jet3;

@@ -4,6 +4,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -48,9 +49,8 @@ bool equalsIgnoringAsciiCase(const std::string &a, const std::string &b)
 
 // Windows clients reach a Samba share case-insensitively, so the engine may
 // have created the lock file with other letter cases than the database has.
-std::optional<std::string> findLockFile(const std::string &databasePath)
+std::optional<std::string> findListedLockFile(const PathParts &parts)
 {
-    const PathParts parts = splitPath(databasePath);
     const std::string ldb = parts.stem + ".ldb";
     const std::string laccdb = parts.stem + ".laccdb";
     std::unique_ptr<DIR, int (*)(DIR *)> dir(opendir(parts.folder.empty() ? "." : parts.folder.c_str()),
@@ -63,6 +63,27 @@ std::optional<std::string> findLockFile(const std::string &databasePath)
             return parts.folder + name;
     }
     return std::nullopt;
+}
+
+// A folder we may enter but not list (mode 0711) hides its entries from
+// readdir; the usual spellings are then asked for by name.
+std::optional<std::string> findLockFileByName(const PathParts &parts)
+{
+    for (const char *extension : {".ldb", ".LDB", ".laccdb", ".LACCDB"}) {
+        const std::string path = parts.folder + parts.stem + extension;
+        struct stat info {};
+        if (lstat(path.c_str(), &info) == 0)
+            return path;
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> findLockFile(const std::string &databasePath)
+{
+    const PathParts parts = splitPath(databasePath);
+    if (auto listed = findListedLockFile(parts))
+        return listed;
+    return findLockFileByName(parts);
 }
 
 // One user slot of a lock file: the computer name, then the user name, each
@@ -116,6 +137,19 @@ int openForLockTest(const std::string &path)
     return fd;
 }
 
+// flock locks live apart from fcntl locks on local file systems, so a
+// program that uses them (flock(1) in scripts, some backup tools) is asked
+// for separately: a non-blocking exclusive flock fails while anyone holds one.
+// Where flock cannot be taken at all the answer is "not locked", as before.
+bool flockedByOthers(int fd)
+{
+    if (flock(fd, LOCK_EX | LOCK_NB) == 0) {
+        flock(fd, LOCK_UN);
+        return false;
+    }
+    return errno == EWOULDBLOCK;
+}
+
 // Asks whether any lock that would conflict with a write lock over the whole
 // file is held through another open file description (so also by Samba,
 // Wine or any other process). Open-file-description locks are asked first:
@@ -137,7 +171,9 @@ std::optional<bool> lockedByOthers(int fd)
         if (fcntl(fd, F_GETLK, &query) != 0)
             return std::nullopt;
     }
-    return query.l_type != F_UNLCK;
+    if (query.l_type != F_UNLCK)
+        return true;
+    return flockedByOthers(fd);
 }
 
 InUseFinding findInUse(const std::string &databasePath, int databaseFd)

@@ -41,9 +41,15 @@ void PageFile::openHeader(const std::string &password)
     source_->read(0, first);
     const JetVersion version = detectVersion(first, path());
     format_ = &formatConstants(version);
-    if (source_->size() < 3ull * format_->pageSize)
+    if (source_->size() < 3ull * format_->pageSize) {
+        // Every database has at least its header page, the first usage map and
+        // the system catalog's definition; saying where the file ends tells a
+        // cut-off copy from a damaged one.
+        const std::string where = source_->size() <= format_->pageSize ? "。ヘッダー ページ (ページ 0) の後がありません"
+                                                                       : "。ページ 2 までありません";
         throw Error(ErrorKind::Damaged, "ファイル '" + path() + "' は途中で切れています（" +
-                                            std::to_string(source_->size()) + " バイト）。");
+                                            std::to_string(source_->size()) + " バイト" + where + "）。");
+    }
     const std::uint64_t pages = source_->size() / format_->pageSize;
     if (pages > 0x1000000)
         throw Error(ErrorKind::Damaged, "ファイル '" + path() + "' は Jet データベースとしては大きすぎます。");

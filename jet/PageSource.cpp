@@ -1,6 +1,7 @@
 #include "jet/PageSource.h"
 
 #include "jet/Error.h"
+#include "jet/write/SystemErrorText.h"
 
 #include <cerrno>
 #include <cstring>
@@ -15,13 +16,29 @@ namespace jet {
 
 namespace {
 
-std::string systemMessage(int error) { return std::strerror(error); }
+std::string systemMessage(int error) { return write::fileOpenErrorText(error); }
+
+// What a path that is not a regular file names, for a message that says so.
+std::string kindOfNonRegular(mode_t mode)
+{
+    if (S_ISDIR(mode))
+        return "フォルダーです。データベースのファイルを指定してください。";
+    if (S_ISFIFO(mode))
+        return "名前付きパイプ (FIFO) です。データベースのファイルを指定してください。";
+    if (S_ISCHR(mode) || S_ISBLK(mode))
+        return "デバイスです。データベースのファイルを指定してください。";
+    if (S_ISSOCK(mode))
+        return "ソケットです。データベースのファイルを指定してください。";
+    return "通常のファイルではありません。";
+}
 
 class FilePageSource : public PageSource {
 public:
     explicit FilePageSource(std::string path) : path_(std::move(path))
     {
-        fd_ = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+        // Non-blocking, so a FIFO cannot hold the open until a writer comes;
+        // only regular files are read, where the flag changes nothing.
+        fd_ = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
         if (fd_ < 0)
             throw Error(ErrorKind::Io, "ファイル '" + path_ + "' を開けません。" + systemMessage(errno));
         struct stat st {};
@@ -29,7 +46,7 @@ public:
             const int error = errno;
             ::close(fd_);
             throw Error(ErrorKind::Io, "ファイル '" + path_ + "' を開けません。" +
-                                           (S_ISREG(st.st_mode) ? systemMessage(error) : "通常のファイルではありません。"));
+                                           (S_ISREG(st.st_mode) ? systemMessage(error) : kindOfNonRegular(st.st_mode)));
         }
         size_ = static_cast<std::uint64_t>(st.st_size);
     }

@@ -5,6 +5,7 @@
 #include "app/jettool/Commands.h"
 
 #include "jet/Error.h"
+#include "platform/ProcessSignals.h"
 
 #include <cstring>
 #include <iostream>
@@ -22,6 +23,9 @@ int usage()
 
 int main(int argc, char **argv)
 {
+    // Only a compaction has anything to clean up; SIGPIPE keeps its default
+    // so that "dump | head" stops reading as soon as head has enough.
+    InstallInterruptHandlers(InterruptScope::WhileCompacting);
     if (argc < 3)
         return usage();
     jettool::Options options;

@@ -1,7 +1,6 @@
 #include "jet/write/SystemErrorText.h"
 
 #include <cerrno>
-#include <cstring>
 
 namespace jet::write {
 
@@ -19,8 +18,26 @@ std::string systemErrorText(int errorNumber)
     case EIO: return "入出力エラーが発生しました。";
     case EEXIST: return "ファイルは既に存在します。";
     case ENAMETOOLONG: return "ファイル名が長すぎます。";
-    default: return "システム エラー " + std::to_string(errorNumber) + " (" + std::strerror(errorNumber) + ")。";
+    case EISDIR: return "フォルダーです。";
+    case ELOOP: return "シンボリック リンクが多すぎるか、循環しています。";
+    case EMFILE:
+    case ENFILE: return "開いているファイルが多すぎます。";
+    case ENOMEM: return "メモリが不足しています。";
+    case EBUSY:
+    case ETXTBSY: return "ファイルは使用中です。";
+    case ENXIO:
+    case ENODEV: return "デバイスが見つかりません。";
+    case ESTALE: return "ネットワーク上のファイルが無効になりました。";
+    case ETIMEDOUT: return "接続がタイムアウトしました。";
+    default: return "システム エラー " + std::to_string(errorNumber) + " が発生しました。";
     }
+}
+
+std::string fileOpenErrorText(int errorNumber)
+{
+    if (errorNumber == ENOENT)
+        return "ファイルが見つかりません。";
+    return systemErrorText(errorNumber);
 }
 
 }  // namespace jet::write

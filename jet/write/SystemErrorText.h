@@ -1,5 +1,5 @@
-// Japanese text for the errno values a file write can end with, so engine
-// messages read like the rest of Tessivar.
+// Japanese text for the errno values a file operation can end with, so
+// engine messages read like the rest of Tessivar.
 #pragma once
 
 #include <string>
@@ -7,5 +7,9 @@
 namespace jet::write {
 
 std::string systemErrorText(int errorNumber);
+
+// The same for opening an existing file, where a missing name is the file
+// itself rather than its folder.
+std::string fileOpenErrorText(int errorNumber);
 
 }  // namespace jet::write

@@ -1,6 +1,7 @@
 // The output file's safety rules: nothing existing is ever replaced, the
 // source is never taken for the target, and an unfinished copy leaves no file.
 #include "jet/Error.h"
+#include "jet/write/InterruptCleanup.h"
 #include "jet/write/OutputFile.h"
 
 #include <gtest/gtest.h>
@@ -9,6 +10,7 @@
 #include <fstream>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace fs = std::filesystem;
 using jet::Error;
@@ -82,11 +84,69 @@ TEST_F(CompactOutputFileTest, UncommittedFileLeavesNothingBehind)
         OutputFile out(target, source_);
         const std::uint8_t bytes[4] = {1, 2, 3, 4};
         out.write(0, bytes);
+        EXPECT_TRUE(out.temporaryPath().empty()) << "an unnamed file where the file system has them";
+        EXPECT_EQ(filesInDir(), 1u) << "nothing a killed process could leave";
+        EXPECT_EQ(fs::file_size(out.readBackPath()), 4u);
+    }
+    {
+        OutputFile out(target, source_, 0, OutputFile::Temporary::Named);
+        const std::uint8_t bytes[4] = {1, 2, 3, 4};
+        out.write(0, bytes);
         EXPECT_TRUE(fs::exists(out.temporaryPath()));
         EXPECT_EQ(fs::path(out.temporaryPath()).parent_path(), dir_);
     }
     EXPECT_FALSE(fs::exists(target));
     EXPECT_EQ(filesInDir(), 1u);
+}
+
+TEST_F(CompactOutputFileTest, NamedTemporaryIsRemovedByTheSignalCleanupUntilCommitted)
+{
+    OutputFile first((dir_ / "first.mdb").string(), source_, 0, OutputFile::Temporary::Named);
+    OutputFile second((dir_ / "second.mdb").string(), source_, 0, OutputFile::Temporary::Named);
+    second.commit();
+    jet::write::removeRegisteredTemporaryFiles();
+    EXPECT_FALSE(fs::exists(first.temporaryPath())) << "what a SIGTERM handler does";
+    EXPECT_TRUE(fs::exists(dir_ / "second.mdb")) << "a committed copy is no longer the handler's";
+}
+
+TEST_F(CompactOutputFileTest, TargetNamesUpToTheLongestAllowedWorkOnBothRoads)
+{
+    for (const auto temporary : {OutputFile::Temporary::Unnamed, OutputFile::Temporary::Named}) {
+        for (const std::size_t length : {236u, 237u, 255u}) {
+            const std::string name = std::string(length - 4, temporary == OutputFile::Temporary::Named ? 'n' : 'u') + ".mdb";
+            OutputFile out((dir_ / name).string(), source_, 0, temporary);
+            const std::uint8_t bytes[2] = {5, 6};
+            out.write(0, bytes);
+            ASSERT_NO_THROW(out.commit()) << length;
+            EXPECT_EQ(fs::file_size(dir_ / name), 2u);
+        }
+    }
+    EXPECT_EQ(filesInDir(), 7u);
+}
+
+TEST_F(CompactOutputFileTest, LeftoversOfEarlierRunsAreFoundByTheirNamesOnly)
+{
+    for (const char *name : {".target.mdb.tessivar-ab12cd34", ".tessivar-0123abcd", ".other.mdb.tessivar-zzzzzzzz",
+                             ".target.mdb.tessivar-AB12CD34", ".target.mdb.tessivar-ab12cd3", "target.mdb.tessivar-ab12cd34",
+                             ".tessivar-sort-abc123"})
+        std::ofstream((dir_ / name).string()) << "x";
+    fs::create_directory(dir_ / ".dir.tessivar-ab12cd34");
+    const std::vector<std::string> expected = {(dir_ / ".other.mdb.tessivar-zzzzzzzz").string(),
+                                               (dir_ / ".target.mdb.tessivar-ab12cd34").string(),
+                                               (dir_ / ".tessivar-0123abcd").string()};
+    EXPECT_EQ(jet::write::leftoverTemporaryFiles((dir_ / "target.mdb").string()), expected);
+}
+
+TEST_F(CompactOutputFileTest, TargetThatIsAFolderIsNamedSo)
+{
+    fs::create_directory(dir_ / "folder.mdb");
+    try {
+        checkTargetPath(source_, (dir_ / "folder.mdb").string());
+        FAIL();
+    } catch (const Error &e) {
+        EXPECT_EQ(e.kind(), ErrorKind::Argument);
+        EXPECT_NE(std::string(e.what()).find("はフォルダーです"), std::string::npos) << e.what();
+    }
 }
 
 TEST_F(CompactOutputFileTest, SizeLimitFailsLikeAFullDisk)

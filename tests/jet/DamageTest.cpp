@@ -8,7 +8,11 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <random>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using testdata::firstReadError;
 using testdata::loadBytes;
@@ -183,16 +187,52 @@ TEST(Damage, WrongPageTypes)
 TEST(Damage, NotJetFilesAreRefusedByName)
 {
     SKIP_WITHOUT_TESTDATA();
-    for (const char *name : {"jackcess__V2007_testV2007.accdb", "MANIFEST.md"}) {
+    try {
+        jet::Database::open(testdata::database("MANIFEST.md").string(), "");
+        ADD_FAILURE() << "MANIFEST.md opened";
+    } catch (const jet::Error &error) {
+        EXPECT_EQ(error.kind(), jet::ErrorKind::Format);
+        EXPECT_EQ(std::string(error.what()),
+                  "データベースの形式 '" + testdata::database("MANIFEST.md").string() + "' を認識できません。");
+    }
+    const std::string ace = testdata::database("jackcess__V2007_testV2007.accdb").string();
+    try {
+        jet::Database::open(ace, "");
+        ADD_FAILURE() << ace << " opened";
+    } catch (const jet::Error &error) {
+        EXPECT_EQ(error.kind(), jet::ErrorKind::Format);
+        EXPECT_EQ(std::string(error.what()),
+                  "データベース '" + ace + "' を開けません。ACE (.accdb) 形式のデータベースはまだ扱えません。");
+    }
+}
+
+// What stands at the path is named, in Japanese, without waiting for a FIFO's
+// writer; a copy that stops after its header page says so.
+TEST(Damage, SourcesThatAreNoDatabaseFilesSayWhatIsWrong)
+{
+    SKIP_WITHOUT_TESTDATA();
+    std::string folder = (std::filesystem::temp_directory_path() / "tessivar-sources-XXXXXX").string();
+    ASSERT_NE(mkdtemp(folder.data()), nullptr);
+    const std::string fifo = folder + "/pipe.mdb";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const auto page0 = loadBytes(kNorthwind);
+    const std::string headerOnly = folder + "/header-only.mdb";
+    std::ofstream(headerOnly, std::ios::binary).write(reinterpret_cast<const char *>(page0.data()), 4096);
+    const std::pair<std::string, std::string> cases[] = {
+        {fifo, "' を開けません。名前付きパイプ (FIFO) です。"},
+        {folder, "' を開けません。フォルダーです。"},
+        {"/dev/null", "' を開けません。デバイスです。"},
+        {folder + "/missing.mdb", "' を開けません。ファイルが見つかりません。"},
+        {headerOnly, "' は途中で切れています（4096 バイト。ヘッダー ページ (ページ 0) の後がありません）。"}};
+    for (const auto &[path, text] : cases) {
         try {
-            jet::Database::open(testdata::database(name).string(), "");
-            ADD_FAILURE() << name << " opened";
+            jet::Database::open(path, "");
+            ADD_FAILURE() << path << " opened";
         } catch (const jet::Error &error) {
-            EXPECT_EQ(error.kind(), jet::ErrorKind::Format);
-            EXPECT_EQ(std::string(error.what()),
-                      "データベースの形式 '" + testdata::database(name).string() + "' を認識できません。");
+            EXPECT_NE(std::string(error.what()).find("'" + path + text), std::string::npos) << error.what();
         }
     }
+    std::filesystem::remove_all(folder);
 }
 
 // Garbage at random places of several real files: reading and checking must

@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -238,6 +240,46 @@ TEST_F(LockFile, LockFileThatCannotBeTestedIsTreatedAsInUse)
         message = refusal();
         EXPECT_NE(message.find("使用中の可能性があります"), std::string::npos) << message;
     }
+}
+
+TEST_F(LockFile, FlockOnTheDatabaseOrItsLockFileMeansInUse)
+{
+    touch(dir_ / "Kunden.ldb");
+    for (const fs::path &file : {database_, dir_ / "Kunden.ldb"}) {
+        // flock locks of another open file conflict even within one process.
+        const int fd = open(file.c_str(), O_RDONLY);
+        ASSERT_EQ(flock(fd, LOCK_SH), 0);
+        const std::string message = refusal();
+        EXPECT_NE(message.find("他のプログラムが使用中です"), std::string::npos) << file << ": " << message;
+        close(fd);
+    }
+    EXPECT_EQ(refusal().find("他のプログラムが使用中です"), std::string::npos) << "the flocks are gone";
+}
+
+// A folder that may be entered but not listed (0711) hides the lock file from
+// readdir. Root lists every folder, so then the check runs in a child that
+// has given up root.
+TEST_F(LockFile, LockFileInAFolderThatCannotBeListedIsFound)
+{
+    touch(dir_ / "Kunden.ldb");
+    fs::permissions(dir_, fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
+            _exit(3);
+        if (DIR *listing = opendir(dir_.c_str())) {
+            closedir(listing);
+            _exit(4);
+        }
+        const jet::InUseFinding finding = jet::findInUse(database_.string());
+        _exit(finding.lockFile == (dir_ / "Kunden.ldb").string() ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    ASSERT_NE(WEXITSTATUS(status), 3) << "could not give up root";
+    ASSERT_NE(WEXITSTATUS(status), 4) << "the folder could still be listed";
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "lock file not found";
 }
 
 TEST_F(LockFile, CompactionChecksTheSourceBeforeAnythingElse)
