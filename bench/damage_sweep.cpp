@@ -5,10 +5,13 @@
 // (rows missing or extra in a "successful" copy) or a leftover file, and is
 // listed. Faults: every page zeroed; on each data page of a user table its
 // type byte changed, its owner changed and its usage-map bit cleared.
+// Faithful copies of a source the checker finds damaged must report repairs;
+// those that do not are listed as UNREPORTED.
 //
 //   build/bench/damage_sweep [FILE...]   (default: the unencoded Jet 3 / Jet 4
 //                                         files without a password in
 //                                         $TESSIVAR_SHARED_DIR/testdata or ../shared/testdata)
+#include "jet/Checker.h"
 #include "jet/Compact.h"
 #include "jet/DataPage.h"
 #include "jet/Database.h"
@@ -120,6 +123,8 @@ std::vector<Fault> faultsOf(const jet::Database &db)
 
 struct Tally {
     std::uint64_t cases = 0, failures = 0, faithful = 0, losses = 0, leftovers = 0, unclear = 0;
+    std::uint64_t faithfulDamaged = 0, unreported = 0;  // faithful copies of a source the checker finds damaged
+    std::uint64_t overreported = 0;                     // repairs reported where the checker finds nothing
 };
 
 void sweepFile(const fs::path &original, const fs::path &scratch, Tally &tally)
@@ -140,7 +145,7 @@ void sweepFile(const fs::path &original, const fs::path &scratch, Tally &tally)
         request.engineType = engine;
         const std::string label = original.filename().string() + ": " + fault.what;
         try {
-            jet::compactDatabase(request);
+            const jet::CompactResult result = jet::compactDatabase(request);
             RowCounts copied;
             try {
                 copied = userTableRows(*jet::Database::open(target.string(), ""));
@@ -148,6 +153,15 @@ void sweepFile(const fs::path &original, const fs::path &scratch, Tally &tally)
             }
             if (copied == expected) {
                 ++tally.faithful;
+                if (!jet::checkFile(damaged.string(), "").clean()) {
+                    ++tally.faithfulDamaged;
+                    if (result.repairs == 0) {
+                        ++tally.unreported;
+                        std::printf("UNREPORTED   %s\n", label.c_str());
+                    }
+                } else if (result.repairs > 0) {
+                    ++tally.overreported;
+                }
             } else {
                 ++tally.losses;
                 std::printf("SILENT LOSS  %s\n", label.c_str());
@@ -185,11 +199,12 @@ int main(int argc, char **argv)
     for (const fs::path &file : files)
         sweepFile(file, scratch, tally);
     fs::remove_all(scratch);
-    std::printf("files %zu, cases %llu: failed with a message %llu (unclear %llu), faithful copies %llu, "
+    const auto n = [](std::uint64_t v) { return static_cast<unsigned long long>(v); };
+    std::printf("files %zu, cases %llu: failed with a message %llu (unclear %llu), faithful copies %llu "
+                "(source found damaged by the checker %llu, of them repairs not reported %llu; repairs reported on a "
+                "source the checker finds clean %llu), "
                 "silent losses %llu, files left behind %llu\n",
-                files.size(), static_cast<unsigned long long>(tally.cases),
-                static_cast<unsigned long long>(tally.failures), static_cast<unsigned long long>(tally.unclear),
-                static_cast<unsigned long long>(tally.faithful), static_cast<unsigned long long>(tally.losses),
-                static_cast<unsigned long long>(tally.leftovers));
+                files.size(), n(tally.cases), n(tally.failures), n(tally.unclear), n(tally.faithful),
+                n(tally.faithfulDamaged), n(tally.unreported), n(tally.overreported), n(tally.losses), n(tally.leftovers));
     return tally.losses == 0 && tally.leftovers == 0 ? 0 : 1;
 }
