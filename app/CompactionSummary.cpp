@@ -30,3 +30,10 @@ QString CompactionSummaryLine(const QString &sourcePath, const QString &targetPa
            QString::number(result.tables) + QStringLiteral(", 行 ") + QString::number(result.rows) +
            QStringLiteral(", ") + QString::number(seconds, 'f', 2) + QStringLiteral(" 秒");
 }
+
+QString CompactionRepairLine(const jet::CompactResult &result)
+{
+    if (result.repairs == 0)
+        return {};
+    return QStringLiteral("元のデータベースで ") + QString::number(result.repairs) + QStringLiteral(" 件の問題を修復しました。");
+}

@@ -14,3 +14,9 @@
 // "増加", control characters in the paths shown as "?".
 QString CompactionSummaryLine(const QString &sourcePath, const QString &targetPath,
                               const jet::CompactResult &result, double seconds);
+
+// "元のデータベースで <n> 件の問題を修復しました。" when the compaction
+// repaired faults of the source (jet::CompactResult::repairs), printed on a
+// line of its own after the summary so that the summary line keeps its form;
+// empty when there was nothing to repair.
+QString CompactionRepairLine(const jet::CompactResult &result);

@@ -158,9 +158,12 @@ int runApplication(int &argc, char **argv, const QStringList &args, bool headles
     const ScopedCompactionReport reporting([&report](const CompactionReport &r) { report = r; });
     formMain.show();
     const int loopStatus = app.exec();
-    if (headless && report && formMain.LastCompactionOutcome() == TCompactionOutcome::Succeeded)
+    if (headless && report && formMain.LastCompactionOutcome() == TCompactionOutcome::Succeeded) {
         writeTo(stdout, CompactionSummaryLine(report->SourcePath, report->TargetPath, report->Result,
                                               report->Seconds) + QLatin1Char('\n'));
+        if (const QString repairs = CompactionRepairLine(report->Result); !repairs.isEmpty())
+            writeTo(stdout, repairs + QLatin1Char('\n'));
+    }
     if (headless || formMain.ClosedByAutoExit())
         return statusOf(formMain.LastCompactionOutcome());
     return loopStatus;

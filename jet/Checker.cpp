@@ -4,6 +4,7 @@
 #include "jet/IndexCheck.h"
 #include "jet/KeyCheck.h"
 #include "jet/RowsCheck.h"
+#include "jet/StoredRowCount.h"
 
 #include <algorithm>
 #include <atomic>
@@ -14,12 +15,6 @@
 namespace jet {
 
 namespace {
-
-// §check.notes: Access lets the stored row count of these drift.
-bool rowCountMayDrift(const std::string &table)
-{
-    return table == "MSysACEs" || table == "MSysQueries" || table == "MSysObjects" || table == "MSysAccessStorage";
-}
 
 bool allZero(ByteSpan bytes)
 {
@@ -197,7 +192,7 @@ private:
                 return;
             const std::string message = "定義の行数 " + std::to_string(def_.rowCount) + " と実際の行数 " +
                                         std::to_string(rows) + " が違います。";
-            if (rowCountMayDrift(name_))
+            if (storedRowCountMayDrift(name_))
                 c_.note(name_, def_.firstPage, message);
             else
                 c_.problem(name_, def_.firstPage, def_.offsets.rowCount, message);

@@ -3,6 +3,8 @@
 #include "jet/Database.h"
 #include "jet/Error.h"
 #include "jet/LockFile.h"
+#include "jet/MapSurvey.h"
+#include "jet/SourceWatch.h"
 #include "jet/write/DatabaseCompactor.h"
 #include "jet/write/HeaderPage.h"
 #include "jet/write/InterruptCleanup.h"
@@ -86,6 +88,7 @@ CompactResult compactDatabase(const CompactRequest &request)
     write::checkTargetPath(request.sourcePath, request.targetPath);
 
     const auto source = Database::open(request.sourcePath, request.sourcePassword);
+    const SourceWatch sourceWatch(source->file(), request.sourcePath);
     checkFormatMatches(source->header().version, request.engineType);
     write::checkTargetPassword(source->header(), request.targetPassword);
     progress.report(2);
@@ -105,7 +108,9 @@ CompactResult compactDatabase(const CompactRequest &request)
 
     write::verifyCopy(out.readBackPath(), request.targetPassword, outcome.expected);
     result.verifySeconds = phase.lap();
+    result.repairs = outcome.repairs + countMapFaultsRepairedByCopy(*source);
     progress.report(98);
+    sourceWatch.requireUnchanged();
     out.commit();
     progress.report(100);
 

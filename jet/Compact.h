@@ -33,6 +33,10 @@ struct CompactResult {
     std::uint64_t rows = 0;    // rows copied, system tables included
     std::uint32_t pageCount = 0;
     std::uint32_t freePages = 0;  // left between table definitions kept at their page numbers
+    // Faults of the source that the copy does not repeat, none of them losing
+    // data (an index out of key order, usage maps naming pages past the end
+    // of the file or of no table, ...); faults that would lose data fail instead.
+    std::uint32_t repairs = 0;
     // Wall-clock seconds of the phases, for benchmarks.
     double copySeconds = 0;    // reading the source and writing the copy
     double flushSeconds = 0;   // getting the copy onto the disk

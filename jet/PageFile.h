@@ -47,6 +47,8 @@ public:
     PageNumber pageCount() const { return pageCount_; }
     std::uint64_t fileSize() const { return source_->size(); }
     bool hasPartialLastPage() const { return source_->size() % format_->pageSize != 0; }
+    // The source as it is now, to tell whether it changed while it was read.
+    std::optional<FileStamp> sourceStamp() const { return source_->stamp(); }
 
     // Page 0 as stored but with its header region de-obscured.
     ByteSpan headerPage() const { return headerPage_; }

@@ -55,6 +55,7 @@ public:
     FilePageSource &operator=(const FilePageSource &) = delete;
 
     std::uint64_t size() const override { return size_; }
+    std::optional<FileStamp> stamp() const override { return stampOfDescriptor(fd_); }
     const std::string &name() const override { return path_; }
 
     void read(std::uint64_t offset, MutableByteSpan out) const override

@@ -3,9 +3,11 @@
 #pragma once
 
 #include "jet/Bytes.h"
+#include "jet/FileStamp.h"
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -29,6 +31,8 @@ public:
     }
     // The name used in messages (the path for files).
     virtual const std::string &name() const = 0;
+    // The opened file as it is now (none for sources that are no file).
+    virtual std::optional<FileStamp> stamp() const { return std::nullopt; }
 };
 
 // Opens `path` read-only. Throws jet::Error(Io) naming the path.

@@ -13,8 +13,8 @@ constexpr int kMaxOverflowHops = 8;
 
 }  // namespace
 
-TableScan::TableScan(const PageFile &file, const TableDef &def, std::string tableName)
-    : file_(file), def_(def), tableName_(std::move(tableName)),
+TableScan::TableScan(const PageFile &file, const TableDef &def, std::string tableName, ForeignPages foreignPages)
+    : file_(file), def_(def), tableName_(std::move(tableName)), foreignPages_(foreignPages),
       wherePrefix_("テーブル '" + tableName_ + "' のファイル '" + file.path() + "' のページ "),
       owned_(readUsageMap(file, def.ownedPages, "テーブル '" + tableName_ + "' のデータページの使用マップ"))
 {
@@ -42,11 +42,12 @@ bool TableScan::openNextPage()
         PageHandle handle = file_.page(number);
         const auto &bytes = handle->bytes;
         if (bytes[0] != static_cast<std::uint8_t>(PageType::Data)) {
-            skipped_.push_back({number, "データページではありません（種類 " + std::to_string(bytes[0]) + "）"});
+            skip(number, "データページではありません（種類 " + std::to_string(bytes[0]) + "）");
             continue;
         }
         if (loadLE32(bytes.data() + 4) != def_.firstPage) {
-            skipped_.push_back({number, "所有者がテーブル定義 " + std::to_string(loadLE32(bytes.data() + 4)) + " です"});
+            skip(number, "所有者がテーブル定義 " + std::to_string(loadLE32(bytes.data() + 4)) + " です（このテーブルの定義は " +
+                             std::to_string(def_.firstPage) + "）");
             continue;
         }
         page_.emplace(file_, std::move(handle));
@@ -55,6 +56,15 @@ bool TableScan::openNextPage()
     }
     page_.reset();
     return false;
+}
+
+void TableScan::skip(PageNumber page, std::string reason)
+{
+    if (foreignPages_ == ForeignPages::Fail)
+        throw Error(ErrorKind::Damaged, "テーブル '" + tableName_ + "' のページ " + std::to_string(page) +
+                                            " はデータページの使用マップにありますが、" + reason +
+                                            "。このテーブルの行を漏れなく写すことができません。");
+    skipped_.push_back({page, std::move(reason)});
 }
 
 bool TableScan::next()

@@ -28,10 +28,17 @@ struct SkippedPage {
     std::string reason;
 };
 
+// What a scan does with such a page: the checker records it and goes on; a
+// copy must stop, since the rows the map promised there would be lost.
+enum class ForeignPages : std::uint8_t { Record, Fail };
+
 class TableScan {
 public:
     // Reads the owned-pages map; throws jet::Error(Damaged) if it is unreadable.
-    TableScan(const PageFile &file, const TableDef &def, std::string tableName);
+    // With ForeignPages::Fail, next() throws jet::Error(Damaged) naming the
+    // table and the page instead of skipping a page that is not its data page.
+    TableScan(const PageFile &file, const TableDef &def, std::string tableName,
+              ForeignPages foreignPages = ForeignPages::Record);
 
     // Advances to the next live row; false at the end. Throws jet::Error(Damaged)
     // for rows whose slot or overflow pointer is broken.
@@ -47,11 +54,13 @@ public:
 
 private:
     bool openNextPage();
+    void skip(PageNumber page, std::string reason);
     void resolveOverflow(ByteSpan stub);
 
     const PageFile &file_;
     const TableDef &def_;
     std::string tableName_;
+    ForeignPages foreignPages_;
     std::string wherePrefix_;
     UsageMap owned_;
     std::size_t pageIndex_ = 0;

@@ -34,6 +34,9 @@ void requireNoProblems(const CheckReport &report)
 
 void requireSameRows(const ExpectedTable &expected, const TableDigest &found)
 {
+    if (expected.storedRows && found.rows != *expected.storedRows)
+        throw Error(ErrorKind::Damaged, kFailed + "テーブル '" + expected.name + "' の行数が " + std::to_string(found.rows) +
+                                            " です（元の定義の行数は " + std::to_string(*expected.storedRows) + "）。");
     if (found.rows != expected.digest.rows)
         throw Error(ErrorKind::Damaged, kFailed + "テーブル '" + expected.name + "' の行数が " + std::to_string(found.rows) +
                                             " です（元は " + std::to_string(expected.digest.rows) + "）。");

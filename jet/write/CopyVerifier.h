@@ -1,11 +1,13 @@
 // The last check before the copy may take the target's name: it is opened
 // again from disk with the target password, its structure is checked, and
-// every table must hold the rows the source held (same count, same digest).
+// every table must hold the rows the source held (same count, same digest)
+// and, where the source's stored row count is binding, that many rows.
 #pragma once
 
 #include "jet/write/RowDigest.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,7 +20,10 @@ namespace jet::write {
 struct ExpectedTable {
     std::string name;
     std::uint32_t definitionPage = 0;
-    TableDigest digest;
+    TableDigest digest;  // of the rows the copier read
+    // The source's stored row count where it is binding (see StoredRowCount.h):
+    // the copy must hold that many rows, whatever the copier counted.
+    std::optional<std::uint64_t> storedRows;
 };
 
 // Throws jet::Error(Damaged) naming the table or the checker's finding.

@@ -1,6 +1,7 @@
 #include "jet/write/DatabaseCompactor.h"
 
 #include "jet/Error.h"
+#include "jet/StoredRowCount.h"
 #include "jet/write/EncodedPageWriter.h"
 #include "jet/write/HeaderPage.h"
 #include "jet/write/PageAllocator.h"
@@ -94,7 +95,9 @@ public:
             copies.push_back(copyTable(context, table.name, table.def));
             rowsBefore += copies.back().rows;
             outcome_.rows += copies.back().rows;
-            outcome_.expected.push_back({table.name, table.def.firstPage, copies.back().digest});
+            outcome_.repairs += copies.back().repairs;
+            outcome_.expected.push_back({table.name, table.def.firstPage, copies.back().digest,
+                                         bindingRowCount(table.name, table.def.rowCount)});
         }
         writeMapsAndDefinitions(file_, tables_, copies, allocator_, pages_);
         outcome_.freePages = writeGlobalMapAndHeader(file_, allocator_, pages_, settings_.targetPassword);

@@ -21,6 +21,7 @@ struct CompactionOutcome {
     std::uint64_t rows = 0;
     std::uint32_t pageCount = 0;
     std::uint32_t freePages = 0;  // gaps left by pinned definition pages
+    std::uint32_t repairs = 0;    // faults of the source the copy does not repeat
     std::vector<ExpectedTable> expected;
 };
 

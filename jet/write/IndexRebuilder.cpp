@@ -63,7 +63,9 @@ private:
         checkEntryCount(sorter.count());
         IndexTreeWriter tree(format(), c_.def.firstPage, pageSink());
         sorter.drain([&](ByteSpan key, std::uint32_t ref) { tree.add(key, locationOf(ref)); });
-        return tree.finish();
+        IndexTreeResult result = tree.finish();
+        result.rebuiltBySorting = true;
+        return result;
     }
 
     PageFormat format() const { return c_.def.version == JetVersion::Jet3 ? PageFormat::Jet3 : PageFormat::Jet4; }

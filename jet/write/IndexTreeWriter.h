@@ -52,6 +52,7 @@ struct IndexTreeResult {
     std::uint64_t entries = 0;          // leaf entries written
     std::uint64_t distinctKeys = 0;     // distinct key byte strings (the TDEF's unique-entry count)
     unsigned levels = 0;                // 1 when the root is a leaf
+    bool rebuiltBySorting = false;      // the source tree was out of key order
 };
 
 class IndexTreeWriter {

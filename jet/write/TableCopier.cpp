@@ -4,6 +4,7 @@
 #include "jet/Error.h"
 #include "jet/IndexPage.h"
 #include "jet/LongValue.h"
+#include "jet/StoredRowCount.h"
 #include "jet/write/LiveRowAt.h"
 #include "jet/write/LongValueWriter.h"
 #include "jet/write/IndexRebuilder.h"
@@ -49,13 +50,19 @@ public:
         if (const LogicalIndexDef *key = def_.primaryKey(); key && key->realIndex < def_.realIndexes.size())
             copyInKeyOrder(def_.realIndexes[key->realIndex]);
         copyRemainingInPhysicalOrder();
+        requireStoredRowCount();
         dataRun_.flush();
         for (auto &[number, writer] : longValues_)
             writer->finish();
         const IndexRebuildContext indexContext{file_,     def_, where_, relocation_, result_.rows, context_.allocator,
                                                context_.pages, context_.spillFolder, context_.sortBudget};
-        for (const RealIndexDef &index : def_.realIndexes)
+        for (const RealIndexDef &index : def_.realIndexes) {
             result_.indexes.push_back(rebuildIndex(indexContext, index));
+            if (result_.indexes.back().rebuiltBySorting)
+                ++result_.repairs;
+        }
+        if (def_.autoNumberColumn() && result_.largestAutoNumber.value_or(0) > static_cast<std::int64_t>(def_.autoNumber))
+            ++result_.repairs;  // the copy's seed follows the largest value
         result_.dataPages = dataRun_.pages();
         result_.dataPagesWithRoom = dataRun_.pagesWithRoom(smallestRow_);
         for (const LongValueMaps &maps : def_.longValueMaps) {
@@ -101,6 +108,8 @@ private:
             const FetchedRow fetched = namingRow(position, [&](const std::string &where) {
                 return readLiveRowAt(file_, def_, position, keepHeader, keepBody, where);
             });
+            if (!relocation_.hasPage(position.page))
+                keyOrderPages_.push_back(position.page);
             relocation_.addPage(position.page, fetched.rowSlotsOnPage);
             copyRow(fetched.row);
         });
@@ -108,7 +117,12 @@ private:
 
     void copyRemainingInPhysicalOrder()
     {
-        TableScan scan(file_, def_, name_);
+        TableScan scan(file_, def_, name_, ForeignPages::Fail);
+        // Rows the primary key reached on a page the map lost are copied all
+        // the same; the copy's map lists the page again.
+        if (std::any_of(keyOrderPages_.begin(), keyOrderPages_.end(),
+                        [&](std::uint32_t page) { return !scan.ownedPages().contains(page); }))
+            ++result_.repairs;
         std::uint32_t lastPage = 0;
         while (scan.next()) {
             const LiveRow &row = scan.row();
@@ -120,6 +134,17 @@ private:
             if (!relocation_.contains(row.position.page, row.position.row))
                 copyRow(row);
         }
+    }
+
+    // A row the map or a page lost (or one found twice) shows here, where the
+    // source still says how many rows the table holds.
+    void requireStoredRowCount() const
+    {
+        const auto binding = bindingRowCount(name_, def_.rowCount);
+        if (binding && *binding != result_.rows)
+            throw Error(ErrorKind::Damaged, where_ + " の定義の行数は " + std::to_string(*binding) + " ですが、読めた行は " +
+                                                std::to_string(result_.rows) +
+                                                " 行です。行が失われているおそれがあるため、写すことができません。");
     }
 
     // Splits the row and finds its long values outside the row, in row
@@ -224,6 +249,7 @@ private:
     RowRelocation relocation_;
     std::vector<std::uint8_t> copy_;
     std::vector<MovedField> movedFields_;  // of the row being copied
+    std::vector<std::uint32_t> keyOrderPages_;  // data pages reached through the primary key
     std::size_t smallestRow_ = 0xFFFF;
     CopiedTable result_;
 };

@@ -33,6 +33,9 @@ struct CopiedTable {
     std::vector<CopiedLongValueColumn> longValueColumns;  // one per entry of TableDef::longValueMaps
     std::vector<IndexTreeResult> indexes;                  // one per TableDef::realIndexes
     TableDigest digest;                                    // of the rows as read from the source
+    // Faults of the source the copy does not repeat: an index out of key
+    // order (rebuilt by sorting), an AutoNumber seed behind the column.
+    std::uint32_t repairs = 0;
 };
 
 struct CopyContext {

@@ -48,3 +48,12 @@ TEST(CompactionSummary, PathsWithLineBreaksOrPercentSignsStayOneLiteralLine)
     EXPECT_NE(line.indexOf(QStringLiteral("\"/tmp/a?b.mdb\"")), -1) << line.toStdString();
     EXPECT_NE(line.indexOf(QStringLiteral("\"/tmp/%1 %2?.mdb\" 5 バイト")), -1) << line.toStdString();
 }
+
+TEST(CompactionSummary, RepairsOfTheSourceGetALineOfTheirOwnOnlyWhenThereWereAny)
+{
+    jet::CompactResult repaired = result(10, 5, 1, 1);
+    EXPECT_TRUE(CompactionRepairLine(repaired).isEmpty());
+    repaired.repairs = 3;
+    EXPECT_EQ(CompactionRepairLine(repaired), QStringLiteral("元のデータベースで 3 件の問題を修復しました。"));
+    EXPECT_EQ(CompactionSummaryLine("a", "b", repaired, 1), CompactionSummaryLine("a", "b", result(10, 5, 1, 1), 1));
+}

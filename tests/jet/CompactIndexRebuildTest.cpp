@@ -159,13 +159,15 @@ fs::path damagedNorthwind(const ScratchFolder &scratch, const std::string &name,
     return damaged;
 }
 
-std::string compactToFile(const std::string &source, const std::string &target)
+std::string compactToFile(const std::string &source, const std::string &target, std::uint32_t *repairs = nullptr)
 {
     jet::CompactRequest request;
     request.sourcePath = source;
     request.targetPath = target;
     request.engineType = 5;
-    jet::compactDatabase(request);
+    const jet::CompactResult result = jet::compactDatabase(request);
+    if (repairs)
+        *repairs = result.repairs;
     return readAll(target);
 }
 
@@ -179,10 +181,13 @@ TEST(CompactIndexRebuildTest, SourceIndexOutOfKeyOrderIsRebuiltBySorting)
 
     // The same entries sorted give the same tree on the same pages: the
     // copy equals that of the undamaged file byte for byte.
-    const std::string fromDamaged = compactToFile(damaged.string(), scratch.file("from-damaged.mdb"));
+    std::uint32_t repairedDamaged = 0, repairedSound = 0;
+    const std::string fromDamaged = compactToFile(damaged.string(), scratch.file("from-damaged.mdb"), &repairedDamaged);
     const std::string fromSound =
-        compactToFile(testdata::database(kNorthwind).string(), scratch.file("from-sound.mdb"));
+        compactToFile(testdata::database(kNorthwind).string(), scratch.file("from-sound.mdb"), &repairedSound);
     EXPECT_TRUE(fromDamaged == fromSound);
+    EXPECT_EQ(repairedDamaged, 1u);
+    EXPECT_EQ(repairedSound, 0u);
     const jet::CheckReport report = jet::checkFile(scratch.file("from-damaged.mdb"), "");
     for (const jet::Finding &finding : report.findings)
         EXPECT_NE(finding.severity, jet::Finding::Severity::Problem) << finding.format();

@@ -18,7 +18,7 @@ std::vector<jet::write::ExpectedTable> digestsOf(const jet::Database &db)
     for (const jet::TableEntry &entry : db.catalog().tables)
         if (entry.isLocal())
             tables.push_back({entry.name, entry.definitionPage,
-                              jet::write::digestTable(db, entry.name, entry.definitionPage)});
+                              jet::write::digestTable(db, entry.name, entry.definitionPage), std::nullopt});
     return tables;
 }
 
@@ -89,6 +89,12 @@ TEST(CopyVerifier, RefusesMissingRowsAndChangedLongValues)
     ASSERT_NE(withRows, oneRowMore.end());
     ++withRows->digest.rows;
     EXPECT_NE(verificationError(path, oneRowMore).find("'" + withRows->name + "' の行数"), std::string::npos);
+
+    // The copier's own count agrees with the copy, the source's stored count does not.
+    auto storedMore = expected;
+    storedMore[withRows - oneRowMore.begin()].storedRows = withRows->digest.rows;
+    EXPECT_NE(verificationError(path, storedMore).find("元の定義の行数は " + std::to_string(withRows->digest.rows)),
+              std::string::npos);
 
     // A changed byte inside a memo stored on an LVAL page: the structure is
     // sound, only the content differs.
