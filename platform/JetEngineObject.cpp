@@ -150,3 +150,8 @@ ScopedCompactionReport::~ScopedCompactionReport()
 {
     currentReport = std::move(FPrevious);
 }
+
+const CompactionReportSink &CurrentCompactionReport()
+{
+    return currentReport;
+}

@@ -94,6 +94,10 @@ public:
             copies.push_back(copyTable(context, table.name, table.def));
             rowsBefore += copies.back().rows;
             outcome_.rows += copies.back().rows;
+            if (table.kind != TableKind::System) {
+                ++outcome_.userTables;
+                outcome_.userRows += copies.back().rows;
+            }
             outcome_.expected.push_back({table.name, table.def.firstPage, copies.back().digest});
         }
         writeMapsAndDefinitions(file_, tables_, copies, allocator_, pages_);
