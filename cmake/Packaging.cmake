@@ -71,9 +71,9 @@ set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
 set(CPACK_PACKAGE_VENDOR "Tessivar")
 set(CPACK_PACKAGE_CONTACT "Tessivar developers <tessivar@users.noreply.github.com>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "compacts Microsoft Access databases (.mdb)")
-# The long description, wrapped for dpkg and lintian (at most 80 columns).
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "compacts Microsoft Access databases (.mdb)
-Tessivar compacts Microsoft Access databases (Jet 3.x and Jet 4.x .mdb
+# The long description, wrapped for dpkg and lintian (at most 80 columns);
+# CPack puts the summary above it.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Tessivar compacts Microsoft Access databases (Jet 3.x and Jet 4.x .mdb
 files) into a fresh, verified copy, in the format and with the database
 password you ask for. It has its own native Jet engine and needs no
 Microsoft software.

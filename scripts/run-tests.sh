@@ -17,9 +17,11 @@ ctest --test-dir build --output-on-failure
 if [ "${TESSIVAR_SKIP_PACKAGE:-0}" != 1 ]; then
   rm -f build/tessivar_*.deb
   (cd build && cpack -G DEB)
-  # Errors fail the run; the warnings left are explained in
-  # packaging/lintian-overrides.
-  lintian --fail-on error --suppress-tags-from-file packaging/lintian-suppressed build/tessivar_*.deb
+  # Errors and warnings fail the run. What lintian still says at the
+  # informational level is known: the help lives under share/tessivar because
+  # the program opens it from there, and the hardening flags are Debian's
+  # build defaults that a plain CMake build does not set.
+  lintian --fail-on error,warning build/tessivar_*.deb
   flock /tmp/tessivar-package-smoke.lock scripts/smoke-test-installed.sh build/tessivar_*.deb
 fi
 
