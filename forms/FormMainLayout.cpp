@@ -10,7 +10,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFontDatabase>
-#include <QFontInfo>
+#include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -292,7 +292,10 @@ QFont FormMainFont()
 
 QFont ProportionalSystemFont(const QFont &systemFont)
 {
-    if (!QFontInfo(systemFont).fixedPitch())
+    // fontconfig's Japanese faces call themselves "dual" width, not fixed
+    // pitch, so the Latin letters themselves are measured.
+    const QFontMetrics metrics(systemFont);
+    if (metrics.horizontalAdvance(QLatin1Char('i')) != metrics.horizontalAdvance(QLatin1Char('M')))
         return systemFont;
     QFont font = FormMainFont();
     if (systemFont.pointSizeF() > 0)

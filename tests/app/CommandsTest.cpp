@@ -401,6 +401,11 @@ TEST(SystemFont, AFixedPitchSystemFaceGivesWayToTheFormsFaceAtItsSize)
     fixed.setStyleHint(QFont::Monospace);
     fixed.setPointSize(9);
     ASSERT_TRUE(QFontInfo(fixed).fixedPitch()) << "no fixed-pitch face on this machine";
+    // Japanese faces with half-width Latin letters, as fontconfig gives them for ja.
+    QFont japanese(QStringLiteral("IPAGothic"));
+    if (QFontInfo(japanese).family() == QStringLiteral("IPAGothic")) {
+        EXPECT_EQ(ProportionalSystemFont(japanese).family(), FormMainFont().family());
+    }
     const QFont chosen = ProportionalSystemFont(fixed);
     EXPECT_EQ(chosen.family(), FormMainFont().family());
     EXPECT_EQ(chosen.pointSize(), 9);
