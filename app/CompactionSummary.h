@@ -7,11 +7,13 @@
 
 #include <QString>
 
-// "最適化しました: "<source>" <n> バイト -> "<target>" <m> バイト
-// (<saved> バイト, <p>% 削減), テーブル <t>, 行 <r>, <s> 秒", all on one line:
-// sizes in plain bytes so scripts can read them, the percent of the source
-// size with one decimal, a target larger than its source reported as
-// "増加", control characters in the paths shown as "?".
+// "最適化しました: "<source>" <n> バイト (<n'> MB) -> "<target>" <m> バイト
+// (<m'> MB) (<saved> バイト (<saved'> KB), <p>% 削減), ユーザー テーブル <t>
+// (行 <r>), システム テーブル <st> (行 <sr>), <s> 秒", all on one line: sizes
+// in plain bytes so scripts can read them, each followed by the same size in
+// KB, MB or GB from 1 KB on; the percent of the source size with one decimal,
+// a target larger than its source reported as "増加", control characters in
+// the paths shown as "?".
 QString CompactionSummaryLine(const QString &sourcePath, const QString &targetPath,
                               const jet::CompactResult &result, double seconds);
 

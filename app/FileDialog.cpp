@@ -1,17 +1,24 @@
 #include "app/FileDialog.h"
 
+#include <QCompleter>
 #include <QDir>
 #include <QFileInfo>
+#include <QHeaderView>
+#include <QLineEdit>
 #include <QMessageBox>
+#include <QTreeView>
 
 namespace {
+
+constexpr QSize kReadableSize(760, 460);
+constexpr int kNameColumnWidth = 340;
 
 bool AskCreate(QWidget *parent, const QString &fileName)
 {
     const QString text = QStringLiteral("%1\nこのファイルは存在しません。\nファイルを作成しますか?")
                              .arg(QDir::toNativeSeparators(fileName));
     return QMessageBox::question(parent, parent ? parent->windowTitle() : QString(), text,
-                                 QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
+                                 QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) == QMessageBox::Yes;
 }
 
 TFileDialog::CreateQuestion &CreateQuestionHook()
@@ -55,6 +62,25 @@ TFileDialog::TFileDialog(QWidget *owner, AcceptMode mode, const TFileDialogOptio
     setSizeGripEnabled(true);
 }
 
+// Once, when the dialog's own widgets exist: Qt's size leaves the detail
+// view's name column a few letters wide, and its completion popup is a popup
+// window, so the click that closes it would not reach the button or list it
+// was meant for. Completing in the edit itself offers the same names.
+void TFileDialog::MakeWidgetsUsable()
+{
+    if (FWidgetsMadeUsable)
+        return;
+    auto *view = findChild<QTreeView *>(QStringLiteral("treeView"));
+    auto *edit = findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+    if (!view || !edit)
+        return;
+    FWidgetsMadeUsable = true;
+    resize(size().expandedTo(kReadableSize));
+    view->header()->resizeSection(0, kNameColumnWidth);
+    if (edit->completer())
+        edit->completer()->setCompletionMode(QCompleter::InlineCompletion);
+}
+
 void TFileDialog::SetFilter(const QString &filter)
 {
     FFilter = filter;
@@ -72,6 +98,7 @@ void TFileDialog::SetDefaultExt(const QString &extension)
 // "job.INI", another file on Linux.
 void TFileDialog::ApplySettings()
 {
+    MakeWidgetsUsable();
     const QFileInfo name(FFileName);
     if (!FFileName.isEmpty() && name.isAbsolute())
         setDirectory(name.absolutePath());

@@ -63,6 +63,7 @@ public slots:
 
 private:
     void ApplySettings();
+    void MakeWidgetsUsable();
     int SelectedFilterIndex() const;
 
     QString FFilter;
@@ -72,4 +73,5 @@ private:
     QString FFileName;
     QString FInitialDir;
     Runner FRunner;
+    bool FWidgetsMadeUsable = false;
 };

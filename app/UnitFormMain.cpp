@@ -3,6 +3,7 @@
 #include "app/ActionManager.h"
 #include "app/Application.h"
 #include "app/CommandLineJob.h"
+#include "app/CompactionResultText.h"
 #include "app/JetCompaction.h"
 #include "app/FileDialog.h"
 #include "app/HintTracker.h"
@@ -13,6 +14,7 @@
 #include "platform/Exceptions.h"
 #include "platform/FileKind.h"
 #include "platform/FileSystem.h"
+#include "platform/JetEngineObject.h"
 #include "util/CursorHourGlass.h"
 
 #include <QAction>
@@ -23,11 +25,14 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QStatusBar>
 #include <QUrl>
 
 #include <algorithm>
+#include <optional>
 
 namespace {
 
@@ -43,6 +48,34 @@ bool isInvalidPathCharacter(QChar c)
 
 // The window whose one-shot idle handler is installed, if any.
 TFormMain *idleHandlerOwner = nullptr;
+
+// The engine's progress as a bar in the status bar for the length of the
+// engine call, left of the result section; gone again on every way out.
+class ScopedStatusProgressBar {
+public:
+    ScopedStatusProgressBar(QStatusBar *bar, QProgressBar *&slot) : FSlot(slot)
+    {
+        auto *progress = new QProgressBar(bar);
+        progress->setObjectName(QStringLiteral("ProgressBarCompaction"));
+        progress->setRange(0, 100);
+        progress->setValue(0);
+        progress->setTextVisible(true);
+        progress->setMaximumHeight(bar->height() - 4);
+        progress->setFixedWidth(160);
+        bar->insertPermanentWidget(0, progress);
+        FSlot = progress;
+    }
+    ~ScopedStatusProgressBar()
+    {
+        delete FSlot;
+        FSlot = nullptr;
+    }
+    ScopedStatusProgressBar(const ScopedStatusProgressBar &) = delete;
+    ScopedStatusProgressBar &operator=(const ScopedStatusProgressBar &) = delete;
+
+private:
+    QProgressBar *&FSlot;
+};
 
 }  // namespace
 
@@ -108,6 +141,9 @@ TFormMain::TFormMain(QWidget *parent) : QMainWindow(parent)
     MainMenu1 = controls.MainMenu1;
 
     HintTracker = new THintTracker(StatusBar1, this);
+    StatusBarResult = new QLabel(StatusBar1);
+    StatusBarResult->setObjectName(QStringLiteral("StatusBarResult"));
+    StatusBar1->addPermanentWidget(StatusBarResult);
     new TShortcutOverrideFilter(this);
     ConnectActions();
     FormCreate();
@@ -237,7 +273,9 @@ void TFormMain::ActionTessivarExecute(QObject *)
         FLastCompactionOutcome = TCompactionOutcome::Succeeded;
     } catch (...) {
         FLastCompactionOutcome = TCompactionOutcome::Failed;
-        WarningBox(this, MessageOfCurrentException());
+        const QString message = MessageOfCurrentException();
+        ShowCompactionResult(CompactionFailedText(), message);
+        WarningBox(this, message);
     }
     if (CheckBoxOptionAutoExit->isChecked()) {
         FClosedByAutoExit = true;
@@ -259,8 +297,27 @@ void TFormMain::CompactJob()
     const QString sourceMdbPassword = EditSourceMdbPassword->text();
     const QString sourceMdbPath = EditSourceMdbPath->text();
     FShownPercent = -1;
-    const ScopedAutomationProgress progress([this](int percent) { ShowCompactionProgress(percent); });
-    CompactJetDatabase(sourceMdbPath, sourceMdbPassword, targetMdbPath, targetMdbPassword, engineType);
+    ShowCompactionResult(QString(), QString());
+    std::optional<CompactionReport> report;
+    const CompactionReportSink outer = CurrentCompactionReport();
+    const ScopedCompactionReport reporting([&report, &outer](const CompactionReport &r) {
+        report = r;
+        if (outer)
+            outer(r);
+    });
+    {
+        const ScopedStatusProgressBar bar(StatusBar1, FProgressBar);
+        const ScopedAutomationProgress progress([this](int percent) { ShowCompactionProgress(percent); });
+        CompactJetDatabase(sourceMdbPath, sourceMdbPassword, targetMdbPath, targetMdbPassword, engineType);
+    }
+    if (report)
+        ShowCompactionResult(CompactionResultText(*report), CompactionResultToolTip(*report));
+}
+
+void TFormMain::ShowCompactionResult(const QString &text, const QString &toolTip)
+{
+    StatusBarResult->setText(text);
+    StatusBarResult->setToolTip(toolTip);
 }
 
 void TFormMain::ShowCompactionProgress(int percent)
@@ -269,7 +326,8 @@ void TFormMain::ShowCompactionProgress(int percent)
     if (percent == FShownPercent)
         return;
     FShownPercent = percent;
-    StatusBar1->showMessage(QStringLiteral("%1 %2%").arg(kCompacting).arg(percent));
+    if (FProgressBar)
+        FProgressBar->setValue(percent);
     emit CompactionProgress(percent);
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }

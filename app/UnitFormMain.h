@@ -16,6 +16,7 @@ class QFileDialog;
 class QGroupBox;
 class QLabel;
 class QMenuBar;
+class QProgressBar;
 class QPushButton;
 class QToolBar;
 class QToolButton;
@@ -134,6 +135,13 @@ public:
     // Shows hints of the control under the pointer and of menu items in the
     // status bar.
     THintTracker *HintTracker;
+    // The status bar's permanent section beside the command's text: the
+    // result of the last compaction (sizes, saving, time; the full figures
+    // in its tooltip), or that it failed. Empty until one ran.
+    QLabel *StatusBarResult;
+    // The engine's progress, in the status bar while the engine call runs;
+    // null at any other time.
+    QProgressBar *CompactionProgressBar() const { return FProgressBar; }
 
 signals:
     // The first idle processing after the window was shown is over.
@@ -146,11 +154,13 @@ private:
     void ConnectActions();
     void CompactJob();
     void ShowCompactionProgress(int percent);
+    void ShowCompactionResult(const QString &text, const QString &toolTip);
 
     QString FProjectFileName;
     TCompactionOutcome FLastCompactionOutcome = TCompactionOutcome::None;
     bool FClosedByAutoExit = false;
     int FShownPercent = -1;
+    QProgressBar *FProgressBar = nullptr;
 };
 
 // The text after the last backslash, slash or colon (the caption shows it).

@@ -46,7 +46,19 @@ endif()
 if(TESSIVAR_TRANSLATION_FILES)
   install(FILES ${TESSIVAR_TRANSLATION_FILES} DESTINATION "${TESSIVAR_DATA_SUBDIR}/translations")
 endif()
+install(FILES "${CMAKE_SOURCE_DIR}/packaging/io.github.tessivar.Tessivar.metainfo.xml"
+  DESTINATION "${CMAKE_INSTALL_DATADIR}/metainfo")
 install(FILES "${CMAKE_SOURCE_DIR}/README.md" DESTINATION "${CMAKE_INSTALL_DATADIR}/doc/tessivar")
+# Debian wants the copyright file as it is and the changelog compressed.
+set(changelog_gz "${CMAKE_BINARY_DIR}/packaging/changelog.gz")
+add_custom_command(OUTPUT "${changelog_gz}"
+  COMMAND ${CMAKE_COMMAND} -E make_directory "${CMAKE_BINARY_DIR}/packaging"
+  COMMAND ${GZIP_EXECUTABLE} -9 -n -c "${CMAKE_SOURCE_DIR}/packaging/debian/changelog" > "${changelog_gz}"
+  DEPENDS "${CMAKE_SOURCE_DIR}/packaging/debian/changelog"
+  COMMENT "Compressing the changelog")
+add_custom_target(tessivar_changelog ALL DEPENDS "${changelog_gz}")
+install(FILES "${CMAKE_SOURCE_DIR}/packaging/debian/copyright" "${changelog_gz}"
+  DESTINATION "${CMAKE_INSTALL_DATADIR}/doc/tessivar")
 
 # The Debian package: `cpack -G DEB --config build/CPackConfig.cmake`.
 # dpkg-shlibdeps works out the libraries (Qt, libstdc++, libc); what the
@@ -57,10 +69,18 @@ set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME tessivar)
 set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
 set(CPACK_PACKAGE_VENDOR "Tessivar")
-set(CPACK_PACKAGE_CONTACT "Tessivar developers <tessivar@localhost>")
+set(CPACK_PACKAGE_CONTACT "Tessivar developers <tessivar@users.noreply.github.com>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "compacts Microsoft Access databases (.mdb)")
-set(CPACK_PACKAGE_DESCRIPTION
-  "Tessivar compacts Microsoft Access databases (Jet 3.x and Jet 4.x .mdb files) into a fresh copy, in the format and with the database password you ask for, with a Japanese window and a headless command line for cron jobs. It has its own native Jet engine and needs no Microsoft software. tessivar-jet inspects and checks databases.")
+# The long description, wrapped for dpkg and lintian (at most 80 columns);
+# CPack puts the summary above it.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Tessivar compacts Microsoft Access databases (Jet 3.x and Jet 4.x .mdb
+files) into a fresh, verified copy, in the format and with the database
+password you ask for. It has its own native Jet engine and needs no
+Microsoft software.
+.
+It has a Japanese window and a headless command line for cron jobs;
+tessivar-jet inspects and checks databases and compacts many files in
+place, keeping their owner, group and mode.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

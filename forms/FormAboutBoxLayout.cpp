@@ -1,5 +1,6 @@
 #include "forms/FormAboutBoxLayout.h"
 
+#include "forms/FormMainLayout.h"
 #include "forms/ImageLists.h"
 
 #include <QApplication>
@@ -31,7 +32,7 @@ TFormAboutBoxControls CreateFormAboutBoxLayout(QDialog *form)
     form->setWindowTitle(QStringLiteral("バージョン情報"));
     form->setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     form->setFixedSize(298, 213);
-    QFont font = QApplication::font();
+    QFont font = ProportionalSystemFont(QApplication::font());
     font.setPointSize(8);
     form->setFont(font);
 

@@ -10,6 +10,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFontDatabase>
+#include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLayout>
@@ -22,6 +23,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QStatusBar>
+#include <QToolTip>
 #include <QToolBar>
 #include <QToolButton>
 
@@ -232,7 +234,7 @@ void BuildMainMenu(QMainWindow *window, const TFormMainActions &a, TFormMainCont
 {
     c.MainMenu1 = Named(new QMenuBar(window), "MainMenu1");
     // The menu keeps the system's font, not the window's.
-    c.MainMenu1->setFont(QApplication::font());
+    c.MainMenu1->setFont(ProportionalSystemFont(QApplication::font()));
     c.F1 = AddMenu(c.MainMenu1, "F1", QStringLiteral("ファイル(&F)"));
     c.F1->addAction(a.ActionFileNew);
     c.F1->addAction(a.ActionFileOpen);
@@ -293,10 +295,26 @@ QFont FormMainFont()
     return font;
 }
 
+QFont ProportionalSystemFont(const QFont &systemFont)
+{
+    // fontconfig's Japanese faces call themselves "dual" width, not fixed
+    // pitch, so the Latin letters themselves are measured.
+    const QFontMetrics metrics(systemFont);
+    if (metrics.horizontalAdvance(QLatin1Char('i')) != metrics.horizontalAdvance(QLatin1Char('M')))
+        return systemFont;
+    QFont font = FormMainFont();
+    if (systemFont.pointSizeF() > 0)
+        font.setPointSizeF(systemFont.pointSizeF());
+    else
+        font.setPixelSize(systemFont.pixelSize());
+    return font;
+}
+
 TFormMainControls CreateFormMainLayout(QMainWindow *window, const TFormMainActions &actions)
 {
     TFormMainControls c;
     window->setFont(FormMainFont());
+    QToolTip::setFont(ProportionalSystemFont(QToolTip::font()));
     window->setWindowIcon(ApplicationIcon());
     // No menu to hide the toolbar: it is part of the layout.
     window->setContextMenuPolicy(Qt::PreventContextMenu);

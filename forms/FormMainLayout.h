@@ -54,3 +54,9 @@ TFormMainControls CreateFormMainLayout(QMainWindow *window, const TFormMainActio
 // The window's font: Tahoma 8 points (11 pixels at 96 dpi), or the nearest
 // sans-serif face where Tahoma is missing; Japanese falls back per glyph.
 QFont FormMainFont();
+
+// The system's font for the menu bar, tooltips and the about box, unless its
+// Latin letters are all of one width (under ja_JP.UTF-8 fontconfig answers
+// the system's "Sans Serif" with such a face): then the form's face at the
+// system's size, which shows Latin and Japanese text as the form does.
+QFont ProportionalSystemFont(const QFont &systemFont);

@@ -118,6 +118,8 @@ CompactResult compactDatabase(const CompactRequest &request)
     result.targetBytes = out.size();
     result.tables = outcome.tables;
     result.rows = outcome.rows;
+    result.userTables = outcome.userTables;
+    result.userRows = outcome.userRows;
     result.pageCount = outcome.pageCount;
     result.freePages = outcome.freePages;
     return result;

@@ -31,6 +31,8 @@ struct CompactResult {
     std::uint64_t targetBytes = 0;
     std::uint32_t tables = 0;  // tables copied, system tables included
     std::uint64_t rows = 0;    // rows copied, system tables included
+    std::uint32_t userTables = 0;  // of `tables`, those that are not system tables
+    std::uint64_t userRows = 0;    // of `rows`, those in user tables
     std::uint32_t pageCount = 0;
     std::uint32_t freePages = 0;  // left between table definitions kept at their page numbers
     // Faults of the source that the copy does not repeat, none of them losing

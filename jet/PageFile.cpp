@@ -26,7 +26,14 @@ std::unique_ptr<PageFile> PageFile::open(std::unique_ptr<PageSource> source, con
                                          std::size_t cachePages)
 {
     std::unique_ptr<PageFile> file(new PageFile(std::move(source), cachePages));
-    file->openHeader(password);
+    file->openHeader(&password);
+    return file;
+}
+
+std::unique_ptr<PageFile> PageFile::openWithoutPassword(const std::string &path)
+{
+    std::unique_ptr<PageFile> file(new PageFile(openFilePageSource(path), kDefaultCachePages));
+    file->openHeader(nullptr);
     return file;
 }
 
@@ -35,7 +42,7 @@ PageFile::PageFile(std::unique_ptr<PageSource> source, std::size_t cachePages)
 {
 }
 
-void PageFile::openHeader(const std::string &password)
+void PageFile::openHeader(const std::string *password)
 {
     std::vector<std::uint8_t> first(std::min<std::uint64_t>(source_->size(), 0x100));
     source_->read(0, first);
@@ -59,7 +66,7 @@ void PageFile::openHeader(const std::string &password)
     source_->read(0, headerPage_);
     toggleHeaderObscuring(headerPage_, version);
     header_ = parseHeader(headerPage_, version);
-    if (header_.hasPassword() && header_.password != password)
+    if (password && header_.hasPassword() && header_.password != *password)
         throw Error(ErrorKind::Password, "パスワードが正しくありません。");
     slots_.resize(cacheCapacity_);
 }

@@ -37,6 +37,11 @@ public:
                                           std::size_t cachePages = kDefaultCachePages);
     static std::unique_ptr<PageFile> open(std::unique_ptr<PageSource> source, const std::string &password,
                                           std::size_t cachePages = kDefaultCachePages);
+    // Opens like `open` but leaves the database password unchecked, for what
+    // anyone who can read the file may learn from its header and free-page
+    // map (format, encoding, whether it has a password, free pages). Table
+    // content is for `open` with the password.
+    static std::unique_ptr<PageFile> openWithoutPassword(const std::string &path);
 
     const std::string &path() const { return source_->name(); }
     const DatabaseHeader &header() const { return header_; }
@@ -64,7 +69,7 @@ public:
 
 private:
     PageFile(std::unique_ptr<PageSource> source, std::size_t cachePages);
-    void openHeader(const std::string &password);
+    void openHeader(const std::string *password);
     void load(PageNumber first) const;
     std::shared_ptr<Page> takeSlot(PageNumber number) const;
 

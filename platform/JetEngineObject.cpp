@@ -149,3 +149,8 @@ ScopedCompactionReport::~ScopedCompactionReport()
 {
     currentReport = std::move(FPrevious);
 }
+
+const CompactionReportSink &CurrentCompactionReport()
+{
+    return currentReport;
+}

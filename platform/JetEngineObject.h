@@ -46,3 +46,7 @@ public:
 private:
     CompactionReportSink FPrevious;
 };
+
+// The sink currently in force (may be empty); a caller that sets its own
+// passes the report on to the one it replaced.
+const CompactionReportSink &CurrentCompactionReport();

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Takes screenshots of Tessivar under a virtual X server: the main window at
-# start and the about box. Usage: scripts/screenshots.sh [output folder]
+# start, the about box, and the window after a compaction with the result's
+# tooltip (from a database in ../shared/testdata, when it is there). Usage: scripts/screenshots.sh [output folder]
 # (default build/screenshots). Needs xvfb, xdotool and imagemagick
 # (scripts/setup.sh installs them) and a built program (build/bin/tessivar).
 set -euo pipefail
@@ -50,5 +51,28 @@ import -window "$about" "$out/about-box.png"
 import -window root "$out/screen-about.png"
 xdotool key Return || true
 sleep 0.5
+
+database="${TESSIVAR_SHARED_DIR:-$PWD/../shared}/testdata/jackcess__V2003_testIndexPropertiesV2003.mdb"
+if [ -f "$database" ]; then
+  kill "$pid" 2>/dev/null || true
+  wait "$pid" 2>/dev/null || true
+  work=$(mktemp -d)
+  cp "$database" "$work/sales.mdb"
+  "$program" "-sf:$work/sales.mdb" "-tf:$work/sales-compact.mdb" -as &
+  pid=$!
+  main=$(wait_for_window Tessivar)
+  for _ in $(seq 1 100); do [ -f "$work/sales-compact.mdb" ] && break; sleep 0.1; done
+  sleep 1
+  import -window root "$out/after-compaction.png"
+  # The pointer on the result section, at the status bar's right end.
+  eval "$(xdotool getwindowgeometry --shell "$main")"
+  xdotool windowfocus --sync "$main" || true
+  xdotool mousemove $((X + WIDTH - 100)) $((Y + HEIGHT - 10))
+  sleep 0.3
+  xdotool mousemove $((X + WIDTH - 90)) $((Y + HEIGHT - 9))
+  sleep 2
+  import -window root "$out/after-compaction-tooltip.png"
+  rm -rf "$work"
+fi
 echo "screenshots in $out:"
 ls "$out"

@@ -13,6 +13,7 @@ packages=(
   locales  # ja_JP data the Shift_JIS settings-file and batch-file tests compile with localedef
   clang libclang-rt-14-dev
   xvfb xauth xdotool imagemagick
+  lintian appstream  # the package's checks: lintian on the .deb, appstreamcli on its metadata
 )
 
 missing=()

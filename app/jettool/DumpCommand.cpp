@@ -83,7 +83,7 @@ void dumpTable(const jet::Database &db, const jet::TableEntry &table, std::ostre
 
 int runDump(const Options &options, std::ostream &out)
 {
-    const auto db = jet::Database::open(options.path, options.password);
+    const auto db = jet::Database::open(options.files.at(0), options.password.value_or(std::string()));
     for (const jet::TableEntry &table : db->catalog().tables) {
         if (table.kind == jet::TableKind::System && !options.includeSystemTables)
             continue;

@@ -1,22 +1,30 @@
-// tessivar-jet: inspect and check Jet databases from the command line.
-//   tessivar-jet info FILE [--password PW]
-//   tessivar-jet check FILE [--password PW]
-//   tessivar-jet dump FILE [--password PW] [--system]
+// tessivar-jet: inspect, check and compact Jet databases from the command
+// line (no Qt). `tessivar-jet --help` lists the subcommands.
+#include "app/jettool/Arguments.h"
 #include "app/jettool/Commands.h"
 
 #include "jet/Error.h"
 #include "platform/ProcessSignals.h"
 
-#include <cstring>
+#include <cstdlib>
 #include <iostream>
 #include <string>
+#include <vector>
 
 namespace {
 
-int usage()
+const char *environmentVariable(const char *name) { return std::getenv(name); }
+
+int dispatch(const jettool::Invocation &invocation)
 {
-    std::cerr << "使い方: tessivar-jet info|check|dump FILE [--password PW] [--system]\n";
-    return 2;
+    const std::string &command = invocation.command;
+    if (command == "info")
+        return jettool::runInfo(invocation.options, std::cout, std::cerr);
+    if (command == "check")
+        return jettool::runCheck(invocation.options, std::cout, std::cerr);
+    if (command == "compact")
+        return jettool::runCompact(invocation.options, std::cout, std::cerr);
+    return jettool::runDump(invocation.options, std::cout);
 }
 
 }  // namespace
@@ -26,29 +34,25 @@ int main(int argc, char **argv)
     // Only a compaction has anything to clean up; SIGPIPE keeps its default
     // so that "dump | head" stops reading as soon as head has enough.
     InstallInterruptHandlers(InterruptScope::WhileCompacting);
-    if (argc < 3)
-        return usage();
-    jettool::Options options;
-    const std::string command = argv[1];
-    options.path = argv[2];
-    for (int i = 3; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--password") == 0 && i + 1 < argc)
-            options.password = argv[++i];
-        else if (std::strcmp(argv[i], "--system") == 0)
-            options.includeSystemTables = true;
-        else
-            return usage();
+    jettool::Invocation invocation;
+    try {
+        invocation = jettool::parseArguments(std::vector<std::string>(argv + 1, argv + argc), &environmentVariable);
+    } catch (const jettool::UsageError &error) {
+        std::cerr << "tessivar-jet: " << error.reason << "\n" << jettool::usageText();
+        return jettool::kExitUnusable;
+    }
+    if (invocation.kind == jettool::Invocation::Kind::Help) {
+        std::cout << jettool::usageText();
+        return jettool::kExitOk;
+    }
+    if (invocation.kind == jettool::Invocation::Kind::Version) {
+        std::cout << "tessivar-jet " TESSIVAR_VERSION "\n";
+        return jettool::kExitOk;
     }
     try {
-        if (command == "info")
-            return jettool::runInfo(options, std::cout);
-        if (command == "check")
-            return jettool::runCheck(options, std::cout);
-        if (command == "dump")
-            return jettool::runDump(options, std::cout);
+        return dispatch(invocation);
     } catch (const jet::Error &error) {
         std::cerr << "tessivar-jet: " << error.what() << "\n";
-        return 2;
+        return jettool::kExitUnusable;
     }
-    return usage();
 }

@@ -96,6 +96,10 @@ public:
             rowsBefore += copies.back().rows;
             outcome_.rows += copies.back().rows;
             outcome_.repairs += copies.back().repairs;
+            if (table.kind != TableKind::System) {
+                ++outcome_.userTables;
+                outcome_.userRows += copies.back().rows;
+            }
             outcome_.expected.push_back({table.name, table.def.firstPage, copies.back().digest,
                                          bindingRowCount(table.name, table.def.rowCount)});
         }

@@ -19,6 +19,8 @@ namespace jet::write {
 struct CompactionOutcome {
     std::uint32_t tables = 0;
     std::uint64_t rows = 0;
+    std::uint32_t userTables = 0;  // of the above, those that are not system tables
+    std::uint64_t userRows = 0;
     std::uint32_t pageCount = 0;
     std::uint32_t freePages = 0;  // gaps left by pinned definition pages
     std::uint32_t repairs = 0;    // faults of the source the copy does not repeat

@@ -5,6 +5,12 @@
 #include "app/UnitFormMain.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QCompleter>
+#include <QHeaderView>
+#include <QMessageBox>
+#include <QTreeView>
+#include <QFontInfo>
 #include <QComboBox>
 #include <QFile>
 #include <QHelpEvent>
@@ -351,6 +357,58 @@ TEST_F(CreatePrompt, AsksBeforeAcceptingANameThatDoesNotExist)
     asked.clear();
     EXPECT_TRUE(Accepts(existing.fileName()));
     EXPECT_TRUE(asked.isEmpty()) << "an existing file is not a new one";
+}
+
+TEST(FileDialogUse, ColumnsAreReadableCompletionNeedsNoPopupAndCreatingIsTheDefault)
+{
+    TFileDialog dialog(nullptr, QFileDialog::AcceptSave, TFileDialogOptions{false, true, true});
+    bool ran = false;
+    dialog.SetRunner([&](TFileDialog *shown) {
+        ran = true;
+        EXPECT_GE(shown->width(), 760);
+        EXPECT_GE(shown->findChild<QTreeView *>(QStringLiteral("treeView"))->header()->sectionSize(0), 340);
+        EXPECT_EQ(shown->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->completer()->completionMode(),
+                  QCompleter::InlineCompletion);
+        return false;
+    });
+    dialog.Execute();
+    EXPECT_TRUE(ran);
+
+    // The platform's question, answered by what Enter gives.
+    QTemporaryDir dir;
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    dialog.open();
+    dialog.selectFile(dir.filePath(QStringLiteral("new.mdb")));
+    QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
+    QTimer::singleShot(0, [&] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        defaultButton = box->standardButton(box->defaultButton());
+        (box->defaultButton() ? box->defaultButton() : box->button(QMessageBox::No))->click();
+    });
+    dialog.accept();
+    EXPECT_EQ(defaultButton, QMessageBox::Yes);
+    EXPECT_EQ(dialog.result(), QDialog::Accepted) << "the default answer goes on";
+}
+
+TEST(SystemFont, AFixedPitchSystemFaceGivesWayToTheFormsFaceAtItsSize)
+{
+    QFont proportional(QStringLiteral("DejaVu Sans"));
+    proportional.setPointSize(9);
+    EXPECT_EQ(ProportionalSystemFont(proportional), proportional);
+    QFont fixed(QStringLiteral("DejaVu Sans Mono"));
+    fixed.setStyleHint(QFont::Monospace);
+    fixed.setPointSize(9);
+    ASSERT_TRUE(QFontInfo(fixed).fixedPitch()) << "no fixed-pitch face on this machine";
+    // Japanese faces with half-width Latin letters, as fontconfig gives them for ja.
+    QFont japanese(QStringLiteral("IPAGothic"));
+    if (QFontInfo(japanese).family() == QStringLiteral("IPAGothic")) {
+        EXPECT_EQ(ProportionalSystemFont(japanese).family(), FormMainFont().family());
+    }
+    const QFont chosen = ProportionalSystemFont(fixed);
+    EXPECT_EQ(chosen.family(), FormMainFont().family());
+    EXPECT_EQ(chosen.pointSize(), 9);
 }
 
 }  // namespace

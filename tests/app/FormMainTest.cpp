@@ -14,12 +14,16 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <optional>
 
 namespace {
 
@@ -254,20 +258,69 @@ TEST_F(FormMainTest, NoExceptionLeavesTheCompactionCommand)
     EXPECT_EQ(form.StatusBar1->currentMessage(), QStringLiteral("最適化処理を終了しました。"));
 }
 
-TEST_F(FormMainTest, ProgressIsShownInTheStatusBar)
+TEST_F(FormMainTest, ProgressGoesToABarBesideTheUnchangedTextOnlyDuringTheCall)
 {
+    form.show();
     fillJob(existingFile(QStringLiteral("s.mdb")), QStringLiteral("/t.mdb"));
     QStringList shown;
+    QList<int> values;
+    EXPECT_EQ(form.CompactionProgressBar(), nullptr);
     engine.log().onCall = [&] {
         for (int percent : {0, 42, 42, 100}) {
             CurrentAutomationProgress()(percent);
             shown << form.StatusBar1->currentMessage();
+            QProgressBar *bar = form.CompactionProgressBar();
+            values << (bar && bar->isVisible() ? bar->value() : -1);
         }
     };
     form.ActionTessivarExecute(nullptr);
-    EXPECT_EQ(shown, (QStringList{"最適化処理中... 0%", "最適化処理中... 42%", "最適化処理中... 42%",
-                                  "最適化処理中... 100%"}));
+    EXPECT_EQ(shown, QStringList(4, QStringLiteral("最適化処理中...")));
+    EXPECT_EQ(values, (QList<int>{0, 42, 42, 100}));
     EXPECT_FALSE(CurrentAutomationProgress()) << "the progress sink ends with the call";
+    EXPECT_EQ(form.CompactionProgressBar(), nullptr);
+    EXPECT_TRUE(form.StatusBar1->findChildren<QProgressBar *>().isEmpty());
+}
+
+TEST_F(FormMainTest, ResultSectionShowsTheFiguresOrTheFailureBesideTheCommandsText)
+{
+    form.show();
+    fillJob(existingFile(QStringLiteral("s.mdb")), QStringLiteral("/t.mdb"));
+    engine.log().onCall = [] {
+        CompactionReport report{QStringLiteral("/s.mdb"), QStringLiteral("/t.mdb"), {}, 0.421};
+        report.Result.sourceBytes = 356352;
+        report.Result.targetBytes = 122880;
+        report.Result.tables = 11;
+        report.Result.rows = 140;
+        report.Result.userTables = 6;
+        report.Result.userRows = 42;
+        CurrentCompactionReport()(report);
+    };
+    std::optional<CompactionReport> passedOn;
+    {
+        const ScopedCompactionReport outer([&](const CompactionReport &r) { passedOn = r; });
+        form.ActionTessivarExecute(nullptr);
+    }
+    EXPECT_EQ(form.StatusBar1->currentMessage(), QStringLiteral("最適化処理を終了しました。"));
+    EXPECT_TRUE(form.StatusBarResult->isVisible());
+    EXPECT_EQ(form.StatusBarResult->text(), QStringLiteral("348.0 KB → 120.0 KB (65.5% 削減, 0.42 秒)"));
+    const QString tip = form.StatusBarResult->toolTip();
+    for (const char *figure : {"356352 バイト", "122880 バイト", "233472 バイト (65.5% 削減)", "ユーザー テーブル: 6 (行 42)",
+                               "システム テーブル: 5 (行 98)", "0.42 秒"})
+        EXPECT_TRUE(tip.contains(QString::fromUtf8(figure))) << figure << "\n" << tip.toStdString();
+    EXPECT_TRUE(passedOn.has_value()) << "the headless summary still gets the report";
+
+    // A failure after progress: the warning sits over the plain text, the
+    // section says the compaction failed and why.
+    engine.log().onCall = [] {
+        CurrentAutomationProgress()(0);
+        failLikeTheEngine(QStringLiteral("壊れています。"));
+    };
+    form.ActionTessivarExecute(nullptr);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].statusText, QStringLiteral("最適化処理中..."));
+    EXPECT_EQ(form.StatusBar1->currentMessage(), QStringLiteral("最適化処理を終了しました。"));
+    EXPECT_EQ(form.StatusBarResult->text(), QStringLiteral("最適化に失敗しました"));
+    EXPECT_EQ(form.StatusBarResult->toolTip(), QStringLiteral("壊れています。"));
 }
 
 TEST_F(FormMainTest, BrowseCommandsPresetExistingFilesAndWriteBackAcceptedOnes)
