@@ -260,17 +260,6 @@ TEST_F(BatchShell, CompactsARealDatabaseHeadless)
     ScopedCharacterSet utf8("C.UTF-8");
     ASSERT_TRUE(utf8.active());
     const QString source = QString::fromStdString(testdata::database("jackcess__V2000_testV2000.mdb").string());
-    {
-        jet::CompactRequest probe;
-        probe.sourcePath = QFile::encodeName(source).toStdString();
-        probe.targetPath = QFile::encodeName(FDir.filePath(QStringLiteral("probe.mdb"))).toStdString();
-        try {
-            jet::compactDatabase(probe);
-        } catch (const jet::Error &e) {
-            if (e.kind() == jet::ErrorKind::Unsupported)
-                GTEST_SKIP() << "the engine cannot compact yet: " << e.what();
-        }
-    }
     const QString target = FDir.filePath(QStringLiteral("out folder/コンパクト $x.mdb"));
     ASSERT_TRUE(QDir().mkpath(QFileInfo(target).path()));
     ProjectFileToBat(MakeProjectFile(source, QString(), target, QString(), 5, true, false), FBatchFile, FProgram);
