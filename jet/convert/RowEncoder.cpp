@@ -110,8 +110,6 @@ void RowEncoder::writeVariableData(const std::vector<Value> &values,
             out.insert(out.end(), longValueFields[i].begin(), longValueFields[i].end());
         else
             appendStoredValue(target_, *place->column, values[i], tableName_, out);
-        if (out.size() > maxRowLength(def_))
-            break;  // encode() reports the length
     }
     offsets_.push_back(static_cast<std::uint16_t>(std::min<std::size_t>(out.size(), 0xFFFF)));
 }
