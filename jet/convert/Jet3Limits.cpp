@@ -12,7 +12,7 @@ std::string columnPlace(const std::string &table, const std::string &column)
     return "テーブル '" + table + "' の列 '" + column + "'";
 }
 
-bool fitsCodePage(const std::string &text, unsigned codePage, char32_t *first = nullptr)
+bool fitsCodePage(const std::string &text, unsigned codePage, char32_t *first = nullptr, std::size_t *length = nullptr)
 {
     const std::u16string units = utf8ToUtf16(text);
     std::vector<std::uint8_t> bytes;
@@ -23,6 +23,8 @@ bool fitsCodePage(const std::string &text, unsigned codePage, char32_t *first = 
             c = 0x10000 + ((c - 0xD800) << 10) + (units[*bad + 1] - 0xDC00);
         *first = c;
     }
+    if (length)
+        *length = bytes.size();
     return !bad;
 }
 
@@ -77,7 +79,7 @@ std::vector<Refusal> checkJet3Definition(const TableDescription &table, unsigned
 
 Jet3ValueCheck::Jet3ValueCheck(const TableDef &jet3Table, unsigned codePage, std::string tableName)
     : def_(jet3Table), codePage_(codePage), tableName_(std::move(tableName)), encoder_(jet3Table, codePage, tableName_),
-      badText_(jet3Table.columns.size()), longValueStubs_(jet3Table.columns.size())
+      badText_(jet3Table.columns.size()), longText_(jet3Table.columns.size()), longValueStubs_(jet3Table.columns.size())
 {
     // A long value can always leave the row; its header cannot.
     for (std::size_t i = 0; i < def_.columns.size(); ++i)
@@ -93,8 +95,14 @@ void Jet3ValueCheck::addRow(const std::vector<Value> &values, RowShape shape)
         if ((type != ColumnType::Text && type != ColumnType::Memo) || values[i].kind != Value::Kind::Text)
             continue;
         char32_t first = 0;
-        if (fitsCodePage(values[i].text, codePage_, &first))
+        std::size_t length = 0;
+        if (fitsCodePage(values[i].text, codePage_, &first, &length)) {
+            if (type == ColumnType::Text && length > kJet3MaxFieldBytes) {
+                ++longText_[i];
+                textFits = false;
+            }
             continue;
+        }
         textFits = false;
         if (badText_[i].count++ == 0)
             badText_[i].first = first;
@@ -115,9 +123,13 @@ std::vector<Refusal> Jet3ValueCheck::refusals() const
 {
     std::vector<Refusal> out;
     for (std::size_t i = 0; i < badText_.size(); ++i) {
+        const std::string &column = def_.columns[i].name;
+        if (longText_[i] > 0)
+            out.push_back({tableName_, column, columnPlace(tableName_, column) + " の値 " + std::to_string(longText_[i]) +
+                                                   " 件が、コード ページ " + std::to_string(codePage_) +
+                                                   " で Jet 3.x 形式のテキスト型の上限 255 バイトを超えます。"});
         if (badText_[i].count == 0)
             continue;
-        const std::string &column = def_.columns[i].name;
         out.push_back({tableName_, column, columnPlace(tableName_, column) + " に、Jet 3.x 形式のコード ページ " +
                                                std::to_string(codePage_) + " で表せない文字があります（" +
                                                std::to_string(badText_[i].count) + " 件、最初は " +

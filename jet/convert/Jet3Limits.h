@@ -46,6 +46,7 @@ private:
     std::string tableName_;
     RowEncoder encoder_;
     std::vector<ColumnTally> badText_;  // by column position
+    std::vector<std::size_t> longText_; // Text values over 255 code-page bytes (double-byte code pages)
     std::vector<std::vector<std::uint8_t>> longValueStubs_;
     std::vector<std::uint8_t> row_;
     std::size_t longRows_ = 0;

@@ -50,6 +50,10 @@ void RowEncoder::encode(const std::vector<Value> &values, const std::vector<std:
     out.clear();
     if (values.size() != layout_.places().size() || longValueFields.size() != values.size())
         throw Error(ErrorKind::Argument, "テーブル '" + tableName_ + "': 行の値の数が列の数と違います。");
+    if (layout_.jet3() && (shape.columnCount > 0xFF || shape.variableCount > 0xFF))
+        throw Error(ErrorKind::Unsupported, "テーブル '" + tableName_ + "' の列が " +
+                                                std::to_string(std::max(shape.columnCount, shape.variableCount)) +
+                                                " 個あり、Jet 3.x 形式の行に収まりません（上限 255）。");
     if (layout_.jet3())
         out.push_back(static_cast<std::uint8_t>(shape.columnCount));
     else

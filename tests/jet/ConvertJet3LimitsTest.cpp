@@ -60,36 +60,48 @@ TEST(ConvertJet3Limits, DefinitionsNameTableAndColumn)
 
 TEST(ConvertJet3Limits, ValuesCountedPerColumnAndRowLengthWithLongValuesOutside)
 {
+    // T (Text), M (Memo), then nine Text columns that together overfill a row.
     jet::TableDef def;
     def.version = jet::JetVersion::Jet3;
     def.pageSize = 2048;
-    def.variableColumns = 2;
-    def.maxColumns = 2;
-    const jet::ColumnType types[] = {jet::ColumnType::Text, jet::ColumnType::Memo};
-    for (std::uint16_t n = 0; n < 2; ++n) {
+    for (std::uint16_t n = 0; n < 11; ++n) {
         jet::ColumnDef c;
-        c.name = n == 0 ? "T" : "M";
-        c.type = types[n];
+        c.name = n == 0 ? "T" : n == 1 ? "M" : "X" + std::to_string(n);
+        c.type = n == 1 ? jet::ColumnType::Memo : jet::ColumnType::Text;
         c.number = c.varIndex = n;
         c.position = n;
         def.columns.push_back(c);
     }
+    def.variableColumns = def.maxColumns = 11;
     jet::convert::Jet3ValueCheck check(def, 1252, "Tbl");
-    std::vector<jet::Value> values(2);
-    values[0].kind = values[1].kind = jet::Value::Kind::Text;
+    std::vector<jet::Value> values(11);
+    for (jet::Value &value : values)
+        value.kind = jet::Value::Kind::Text;
     values[1].text = std::string(5000, 'm');  // leaves the row: fine
     for (const char *text : {"ok", "中国", "é", "普"}) {
         values[0].text = text;
-        check.addRow(values, {2, 2});
+        check.addRow(values, {11, 11});
     }
-    values[0].text = std::string(2100, 't');  // cannot leave the row
-    check.addRow(values, {2, 2});
-    const auto refusals = check.refusals();
+    values[0].text = "ok";
+    for (std::size_t i = 2; i < 11; ++i)
+        values[i].text = std::string(240, 'x');
+    check.addRow(values, {11, 11});
+    auto refusals = check.refusals();
     ASSERT_EQ(refusals.size(), 2u);
     EXPECT_EQ(refusals[0].message,
               "テーブル 'Tbl' の列 'T' に、Jet 3.x 形式のコード ページ 1252 で表せない文字があります（2 件、最初は U+4E2D）。");
     EXPECT_EQ(refusals[1].column, "");
-    EXPECT_NE(refusals[1].message.find("1 件"), std::string::npos);
+    EXPECT_NE(refusals[1].message.find("行 1 件"), std::string::npos) << refusals[1].message;
+
+    jet::convert::Jet3ValueCheck doubleByte(def, 932, "Tbl");
+    std::fill(values.begin() + 2, values.end(), jet::Value{});
+    values[0].text.clear();
+    for (int i = 0; i < 128; ++i)
+        values[0].text += "\xE3\x81\x82";  // あ: 2 bytes in 932, 256 in all
+    doubleByte.addRow(values, {11, 11});
+    refusals = doubleByte.refusals();
+    ASSERT_EQ(refusals.size(), 1u);
+    EXPECT_EQ(refusals[0].column, "T");
 }
 
 TEST(ConvertJet3Limits, SharedJet4FilesRefusedForTheStudiedReasons)
