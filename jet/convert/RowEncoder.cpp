@@ -50,6 +50,7 @@ void RowEncoder::encode(const std::vector<Value> &values, const std::vector<std:
     out.clear();
     if (values.size() != layout_.places().size() || longValueFields.size() != values.size())
         throw Error(ErrorKind::Argument, "テーブル '" + tableName_ + "': 行の値の数が列の数と違います。");
+    requireShapeHolds(values, shape);
     if (layout_.jet3() && (shape.columnCount > 0xFF || shape.variableCount > 0xFF))
         throw Error(ErrorKind::Unsupported, "テーブル '" + tableName_ + "' の列が " +
                                                 std::to_string(std::max(shape.columnCount, shape.variableCount)) +
@@ -73,6 +74,20 @@ void RowEncoder::encode(const std::vector<Value> &values, const std::vector<std:
                                                 " バイトになり、" + (layout_.jet3() ? "Jet 3.x" : "Jet 4.x") +
                                                 " 形式の行の上限 " + std::to_string(maxRowLength(def_)) +
                                                 " バイトを超えます。");
+}
+
+// A value the row's counts leave no room for would be lost without a word.
+void RowEncoder::requireShapeHolds(const std::vector<Value> &values, RowShape shape) const
+{
+    const std::vector<RowLayout::Place> &places = layout_.places();
+    for (std::size_t i = 0; i < places.size(); ++i) {
+        const RowLayout::Place &place = places[i];
+        const bool outside = place.number >= shape.columnCount ||
+                             (place.kind == RowLayout::Place::Kind::Variable && place.varIndex >= shape.variableCount);
+        if (outside && present(place, values, i))
+            throw Error(ErrorKind::Argument, "テーブル '" + tableName_ + "' の列 '" + place.column->name +
+                                                 "' の値が、行の列数に含まれていません。");
+    }
 }
 
 // Every fixed column the row has a bit for takes its place, null or not.

@@ -42,6 +42,7 @@ private:
     void writeJet4Table(std::vector<std::uint8_t> &out) const;
     void writeJet3Table(std::size_t maskLength, std::vector<std::uint8_t> &out) const;
     void writeNullMask(const std::vector<Value> &values, RowShape shape, std::vector<std::uint8_t> &out) const;
+    void requireShapeHolds(const std::vector<Value> &values, RowShape shape) const;
     bool present(const RowLayout::Place &place, const std::vector<Value> &values, std::size_t i) const;
 
     const TableDef &def_;

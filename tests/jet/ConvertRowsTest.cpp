@@ -253,4 +253,7 @@ TEST(ConvertRows, Jet3JumpTablesAcrossLengths)
         ASSERT_EQ(split.columns[1].bytes.size(), length - length / 3) << length;
         EXPECT_EQ(split.columns[1].bytes.back(), 'b');
     }
+    std::vector<jet::Value> values(2);
+    values[1].kind = jet::Value::Kind::Text;
+    EXPECT_THROW(encoder.encode(values, {{}, {}}, {2, 1}, row), jet::Error);  // slot 1 would be dropped
 }
