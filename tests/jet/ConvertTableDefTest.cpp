@@ -1,7 +1,7 @@
 // Table definitions rebuilt from their format-neutral description: every
 // TDEF of every shared test file, in its own format, equals the stored bytes
 // in every field the format defines.
-#include "JetTestFiles.h"
+#include "ReadEverything.h"
 
 #include "jet/Database.h"
 #include "jet/Error.h"
@@ -137,4 +137,101 @@ TEST(ConvertTableDef, EveryStoredDefinitionRebuildsFromItsDescription)
         std::cout << " " << field << " (" << count << ")";
     std::cout << "\n";
     EXPECT_GT(tables, 0u);
+}
+
+namespace {
+
+bool rowLayoutKept(const jet::TableDef &source, const jet::TableDef &theirs)
+{
+    for (const jet::ColumnDef &column : source.columns) {
+        const jet::ColumnDef *other = theirs.columnByName(column.name);
+        if (!other || other->number != column.number || other->varIndex != column.varIndex ||
+            (column.isFixed() && other->fixedOffset != column.fixedOffset))
+            return false;
+    }
+    return true;
+}
+
+jet::convert::TablePlacement placementIn(const jet::TableDef &theirs, const jet::convert::TableDescription &ours)
+{
+    jet::convert::TablePlacement placement = jet::convert::placementOf(theirs);
+    placement.otherTables.assign(ours.logicalIndexes.size(), 0);
+    placement.longValueMaps.clear();
+    for (std::uint16_t number : ours.longValueColumns) {
+        jet::convert::TablePlacement::LongValue maps;
+        for (const jet::LongValueMaps &stored : theirs.longValueMaps)
+            if (stored.columnNumber == number)
+                maps = {stored.ownedPages, stored.freePages};
+        placement.longValueMaps.push_back(maps);
+    }
+    return placement;
+}
+
+}  // namespace
+
+// A Jet 3 definition built from a Jet 4 one, put in place of Microsoft's own
+// definition in its down-converted twin: our reader parses it, and it reads
+// Microsoft's Jet 3 rows as the values of the Jet 4 source.
+TEST(ConvertTableDef, Jet3DefinitionFromJet4ReadsMicrosoftsTwinRows)
+{
+    SKIP_WITHOUT_TESTDATA();
+    std::size_t tables = 0, rows = 0;
+    for (const char *twin : {"compIndexTest", "delTest", "indexTest", "queryTest", "test2", "test"}) {
+        const std::string name(twin);
+        const auto jet4 = jet::Database::open(testdata::database("jackcess__V2000_" + name + "V2000.mdb").string(), "");
+        const std::string jet3Name = "jackcess__V1997_" + name + "V1997.mdb";
+        const auto jet3 = jet::Database::open(testdata::database(jet3Name).string(), "");
+        for (const jet::TableEntry &table : jet4->catalog().tables) {
+            const jet::TableEntry *theirsEntry = jet3->catalog().findTable(table.name);
+            if (table.kind != jet::TableKind::User || !theirsEntry)
+                continue;
+            const jet::TableDef source = jet4->tableDef(table);
+            const jet::TableDef theirs = jet3->tableDef(*theirsEntry);
+            const jet::convert::TableDescription description = jet::convert::describeTable(source, table.name);
+            if (theirs.pages.size() != 1 || theirs.realIndexes.size() != source.realIndexes.size() ||
+                !rowLayoutKept(source, theirs))
+                continue;  // Microsoft closed deleted-column gaps there: its rows are not ours
+            const std::vector<std::uint8_t> built =
+                jet::convert::buildTableDef(description, placementIn(theirs, description), jet::JetVersion::Jet3, 1252);
+            ASSERT_LE(built.size(), 2048u);
+            std::vector<std::uint8_t> file = testdata::loadBytes(jet3Name);
+            std::fill_n(file.begin() + 2048 * theirs.firstPage, 2048, 0);
+            std::copy(built.begin(), built.end(), file.begin() + 2048 * theirs.firstPage);
+            const auto patched = testdata::openBytes(std::move(file));
+            const jet::TableDef ours = patched->tableDef(*theirsEntry);
+            ASSERT_EQ(ours.columns.size(), source.columns.size()) << table.name;
+            for (std::size_t i = 0; i < ours.columns.size(); ++i) {
+                EXPECT_EQ(ours.columns[i].name, source.columns[i].name);
+                EXPECT_EQ(ours.columns[i].number, source.columns[i].number);
+                EXPECT_EQ(ours.columns[i].varIndex, source.columns[i].varIndex);
+            }
+            ASSERT_EQ(ours.logicalIndexes.size(), source.logicalIndexes.size());
+            for (std::size_t i = 0; i < ours.logicalIndexes.size(); ++i)
+                EXPECT_EQ(ours.logicalIndexes[i].name, source.logicalIndexes[i].name);
+
+            std::multiset<std::string> expected, read;
+            std::vector<jet::Value> values;
+            auto collect = [&](std::multiset<std::string> &into) {
+                return [&](const jet::LiveRow &, jet::RowDecoder &decoder, const std::string &where) {
+                    decoder.values(values, where);
+                    std::string row;
+                    for (const jet::Value &value : values) {
+                        char number[48];
+                        std::snprintf(number, sizeof number, "%lld:%a:%d", static_cast<long long>(value.integer),
+                                      value.kind == jet::Value::Kind::Null ? 0.0 : value.real, value.boolean);
+                        row += std::to_string(static_cast<int>(value.kind)) + ":" + value.text + ":" + number + ":" +
+                               std::string(value.bytes.begin(), value.bytes.end()) + "|";
+                    }
+                    into.insert(row);
+                };
+            };
+            jet4->forEachRow(source, table.name, collect(expected));
+            patched->forEachRow(ours, table.name, collect(read));
+            EXPECT_EQ(read, expected) << name << " " << table.name;
+            rows += read.size();
+            ++tables;
+        }
+    }
+    std::cout << tables << " Jet 3 definitions built from Jet 4 read " << rows << " of Microsoft's rows\n";
+    EXPECT_GT(rows, 0u);
 }
