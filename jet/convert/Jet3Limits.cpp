@@ -1,6 +1,8 @@
 #include "jet/convert/Jet3Limits.h"
 
 #include "jet/Error.h"
+
+#include <algorithm>
 #include "jet/convert/TextTranscode.h"
 
 namespace jet::convert {

@@ -2,6 +2,8 @@
 
 #include "jet/Error.h"
 
+#include <algorithm>
+
 namespace jet::convert {
 
 namespace {
