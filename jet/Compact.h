@@ -32,7 +32,7 @@ struct CompactResult {
     std::uint32_t tables = 0;  // tables copied, system tables included
     std::uint64_t rows = 0;    // rows copied, system tables included
     std::uint32_t pageCount = 0;
-    std::uint32_t freePages = 0;  // left between table definitions kept at their page numbers
+    std::uint32_t freePages = 0;  // pages of the copy marked free (none: the pages are numbered without gaps)
     // Wall-clock seconds of the phases, for benchmarks.
     double copySeconds = 0;    // reading the source and writing the copy
     double flushSeconds = 0;   // getting the copy onto the disk

@@ -2,6 +2,7 @@
 
 #include "jet/Error.h"
 #include "jet/IndexPage.h"
+#include "jet/write/IdKeyRewriter.h"
 #include "jet/write/OrderedIndexFeed.h"
 #include "jet/write/SpillSorter.h"
 
@@ -25,12 +26,17 @@ RowLocation locationOf(std::uint32_t rowRef) { return RowLocation{rowRef >> 8, s
 class IndexRebuilder {
 public:
     IndexRebuilder(const IndexRebuildContext &context, const RealIndexDef &index)
-        : c_(context), index_(index), what_(context.tableWhere + " の索引 " + std::to_string(index.number))
+        : c_(context),
+          index_(index),
+          what_(context.tableWhere + " の索引 " + std::to_string(index.number)),
+          idKeys_(context.def, index, context.idColumns, context.ids, what_)
     {
     }
 
     IndexTreeResult run()
     {
+        if (idKeys_.rewritesAnything())
+            return rebuildBySorting();
         const PageAllocator::Mark start = c_.allocator.mark();
         try {
             return rebuildInKeyOrder();
@@ -45,7 +51,7 @@ public:
 private:
     IndexTreeResult rebuildInKeyOrder()
     {
-        IndexTreeWriter tree(format(), c_.def.firstPage, pageSink());
+        IndexTreeWriter tree(format(), c_.ownerPage, pageSink());
         OrderedIndexFeed feed(tree, c_.spillFolder, c_.sortBudget);
         relocateEntries([&](ByteSpan key, std::uint32_t newRef) {
             if (!feed.add(key, newRef))
@@ -59,9 +65,16 @@ private:
     IndexTreeResult rebuildBySorting()
     {
         SpillSorter sorter(c_.spillFolder, c_.sortBudget);
-        relocateEntries([&](ByteSpan key, std::uint32_t newRef) { sorter.add(key, newRef); });
+        std::vector<std::uint8_t> rewritten;
+        relocateEntries([&](ByteSpan key, std::uint32_t newRef) {
+            if (idKeys_.rewritesAnything()) {
+                idKeys_.rewrite(key, rewritten);
+                key = rewritten;
+            }
+            sorter.add(key, newRef);
+        });
         checkEntryCount(sorter.count());
-        IndexTreeWriter tree(format(), c_.def.firstPage, pageSink());
+        IndexTreeWriter tree(format(), c_.ownerPage, pageSink());
         sorter.drain([&](ByteSpan key, std::uint32_t ref) { tree.add(key, locationOf(ref)); });
         return tree.finish();
     }
@@ -130,6 +143,7 @@ private:
     const IndexRebuildContext &c_;
     const RealIndexDef &index_;
     const std::string what_;
+    const IdKeyRewriter idKeys_;
     std::vector<GroupEntry> group_;
     std::vector<std::uint8_t> groupKeys_;
 };
