@@ -60,9 +60,15 @@ std::optional<std::size_t> fixedKeyBytes(ColumnType type)
 
 class Replicator {
 public:
-    Replicator(const Database &source, const SourceTable &table, PageAllocator &allocator, EncodedPageWriter &pages,
-               unsigned copies)
-        : source_(source), table_(table), def_(table.def), allocator_(allocator), pages_(pages), copies_(copies)
+    Replicator(const Database &source, const SourceTable &table, std::uint32_t definitionPage, PageAllocator &allocator,
+               EncodedPageWriter &pages, unsigned copies)
+        : source_(source),
+          table_(table),
+          def_(table.def),
+          definitionPage_(definitionPage),
+          allocator_(allocator),
+          pages_(pages),
+          copies_(copies)
     {
     }
 
@@ -105,7 +111,7 @@ public:
     CopiedTable run(const std::set<std::uint16_t> &shifted)
     {
         readSource(shifted);
-        PageRun data(false, def_.pageSize, def_.firstPage, allocator_, pages_);
+        PageRun data(false, def_.pageSize, definitionPage_, allocator_, pages_);
         std::map<std::uint16_t, std::unique_ptr<LongValueWriter>> longValues;
         for (const LongValueMaps &maps : def_.longValueMaps)
             longValues[maps.columnNumber] = std::make_unique<LongValueWriter>(false, def_.pageSize, allocator_, pages_);
@@ -198,7 +204,7 @@ private:
         });
         const PageSink sink{[this] { return allocator_.allocate(); },
                             [this](PageNumber page, ByteSpan bytes) { pages_.write(page, bytes); }};
-        IndexTreeWriter tree(PageFormat::Jet4, def_.firstPage, sink);
+        IndexTreeWriter tree(PageFormat::Jet4, definitionPage_, sink);
         sorter.drain([&](ByteSpan k, std::uint32_t ref) {
             tree.add(k, RowLocation{ref >> 8, static_cast<std::uint8_t>(ref & 0xFF)});
         });
@@ -234,6 +240,7 @@ private:
     const Database &source_;
     const SourceTable &table_;
     const TableDef &def_;
+    std::uint32_t definitionPage_;  // in the new file
     PageAllocator &allocator_;
     EncodedPageWriter &pages_;
     unsigned copies_;
@@ -260,21 +267,25 @@ int main(int argc, char **argv)
         checkTargetPath(argv[1], argv[2]);
         OutputFile out(argv[2], argv[1]);
         const std::vector<SourceTable> tables = tablesWithDefinitions(*source);
-        PageAllocator allocator(pinnedPages(tables));
+        PageAllocator allocator({0, 1});
+        const DefinitionPlan plan = placeDefinitions(*source, tables, allocator);
         EncodedPageWriter pages(out, source->file().pageSize(), source->header().encodingKey);
         std::vector<CopiedTable> copied;
-        for (const SourceTable &table : tables) {
-            Replicator replicator(*source, table, allocator, pages, copies);
+        for (std::size_t t = 0; t < tables.size(); ++t) {
+            const SourceTable &table = tables[t];
+            const std::uint32_t definitionPage = plan.pages[t].front();
+            Replicator replicator(*source, table, definitionPage, allocator, pages, copies);
             const auto shifted = table.kind == TableKind::User ? replicator.shiftedColumns() : std::nullopt;
             if (shifted) {
                 copied.push_back(replicator.run(*shifted));
                 std::printf("%-24s %10llu rows\n", table.name.c_str(), static_cast<unsigned long long>(copied.back().rows));
             } else {
-                CopyContext context{*source, allocator, pages, ".", SpillSorter::kDefaultBudget, {}};
+                CopyContext context{*source,        allocator, pages, ".", SpillSorter::kDefaultBudget,
+                                    definitionPage, plan.ids,  {}};
                 copied.push_back(copyTable(context, table.name, table.def));
             }
         }
-        writeMapsAndDefinitions(source->file(), tables, copied, allocator, pages);
+        writeMapsAndDefinitions(source->file(), tables, plan, copied, allocator, pages);
         writeGlobalMapAndHeader(source->file(), allocator, pages, "");
         out.resize(static_cast<std::uint64_t>(allocator.pageCount()) * source->file().pageSize());
         out.commit();

@@ -1,4 +1,5 @@
 #include "jet/Checker.h"
+#include "jet/IdCheck.h"
 
 #include "jet/CheckSink.h"
 #include "jet/IndexCheck.h"
@@ -53,6 +54,7 @@ public:
                 options_.progress(static_cast<int>(90 * (i + 1) / tables.size()));
         }
         guarded("", [&] { checkPageAccounting(); });
+        checkObjectIds(db_, *this);
         if (options_.progress)
             options_.progress(100);
         return std::move(report_);

@@ -34,7 +34,7 @@ struct CompactResult {
     std::uint32_t userTables = 0;  // of `tables`, those that are not system tables
     std::uint64_t userRows = 0;    // of `rows`, those in user tables
     std::uint32_t pageCount = 0;
-    std::uint32_t freePages = 0;  // left between table definitions kept at their page numbers
+    std::uint32_t freePages = 0;  // pages of the copy marked free (none: the pages are numbered without gaps)
     // Faults of the source that the copy does not repeat, none of them losing
     // data (an index out of key order, usage maps naming pages past the end
     // of the file or of no table, ...); faults that would lose data fail instead.

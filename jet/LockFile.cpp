@@ -139,11 +139,14 @@ int openForLockTest(const std::string &path)
 
 // flock locks live apart from fcntl locks on local file systems, so a
 // program that uses them (flock(1) in scripts, some backup tools) is asked
-// for separately: a non-blocking exclusive flock fails while anyone holds one.
+// for separately: a non-blocking shared flock fails while anyone holds an
+// exclusive one, as a writer does. The probe is shared so that two of our
+// own probes at the same moment (two runs, two threads) never see each
+// other as "in use"; a reader's shared flock does not bar a compaction.
 // Where flock cannot be taken at all the answer is "not locked", as before.
 bool flockedByOthers(int fd)
 {
-    if (flock(fd, LOCK_EX | LOCK_NB) == 0) {
+    if (flock(fd, LOCK_SH | LOCK_NB) == 0) {
         flock(fd, LOCK_UN);
         return false;
     }

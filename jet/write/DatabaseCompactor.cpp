@@ -45,26 +45,24 @@ std::vector<SourceTable> tablesWithDefinitions(const Database &source)
     return tables;
 }
 
-std::vector<std::uint32_t> pinnedPages(const std::vector<SourceTable> &tables)
+DefinitionPlan placeDefinitions(const Database &source, const std::vector<SourceTable> &tables, PageAllocator &allocator)
 {
-    std::vector<std::uint32_t> pinned = {0, 1};
-    for (const SourceTable &table : tables)
-        pinned.insert(pinned.end(), table.def.pages.begin(), table.def.pages.end());
-    return pinned;
+    DefinitionPlan plan;
+    for (const SourceTable &table : tables) {
+        std::vector<std::uint32_t> chain;
+        for (std::size_t i = 0; i < table.def.pages.size(); ++i)
+            chain.push_back(allocator.allocate());
+        plan.ids.add(table.def.firstPage, chain.front());
+        plan.pages.push_back(std::move(chain));
+    }
+    if (plan.pages.empty() || plan.pages.front().front() != kCatalogTableDefPage)
+        throw Error(ErrorKind::Damaged, "MSysObjects の定義を 2 ページ目に置けません。");
+    plan.ids.requireComplete(source.catalog());
+    plan.ids.settleStaleIds(source);
+    return plan;
 }
 
 namespace {
-
-// Access does not keep the stored row count of some system tables (MSysObjects,
-// MSysACEs, MSysQueries, MSysAccessStorage) in step with their rows, and
-// tolerates that; the copy keeps their count as Access left it, so the system
-// tables compare equal. User tables get their true count.
-std::uint32_t rowCountToStore(const SourceTable &table, std::uint64_t rowsCopied)
-{
-    const bool systemTable = table.name.size() >= 4 && (table.name.compare(0, 4, "MSys") == 0 ||
-                                                        table.name.compare(0, 4, "msys") == 0);
-    return systemTable ? table.def.rowCount : static_cast<std::uint32_t>(rowsCopied);
-}
 
 class Compactor {
 public:
@@ -73,7 +71,7 @@ public:
           file_(source.file()),
           settings_(settings),
           tables_(tablesWithDefinitions(source)),
-          allocator_(pinnedPages(tables_)),
+          allocator_({0, 1}),
           pages_(out, file_.pageSize(), file_.header().encodingKey)
     {
     }
@@ -84,10 +82,14 @@ public:
         for (const SourceTable &table : tables_)
             expectedRows += table.def.rowCount;
         expectedRows = std::max<std::uint64_t>(expectedRows, 1);
+        const DefinitionPlan plan = placeDefinitions(source_, tables_, allocator_);
         std::uint64_t rowsBefore = 0;
         std::vector<CopiedTable> copies;
-        for (const SourceTable &table : tables_) {
+        for (std::size_t t = 0; t < tables_.size(); ++t) {
+            const SourceTable &table = tables_[t];
+            const std::uint32_t definitionPage = plan.pages[t].front();
             CopyContext context{source_, allocator_, pages_, settings_.spillFolder, settings_.sortBudget,
+                                definitionPage, plan.ids,
                                 [&](std::uint64_t done) {
                                     if ((done & 0x3FF) == 0 && settings_.progress)
                                         settings_.progress(std::min(1.0, double(rowsBefore + done) / expectedRows));
@@ -100,10 +102,10 @@ public:
                 ++outcome_.userTables;
                 outcome_.userRows += copies.back().rows;
             }
-            outcome_.expected.push_back({table.name, table.def.firstPage, copies.back().digest,
+            outcome_.expected.push_back({table.name, definitionPage, copies.back().digest,
                                          bindingRowCount(table.name, table.def.rowCount)});
         }
-        writeMapsAndDefinitions(file_, tables_, copies, allocator_, pages_);
+        writeMapsAndDefinitions(file_, tables_, plan, copies, allocator_, pages_);
         outcome_.freePages = writeGlobalMapAndHeader(file_, allocator_, pages_, settings_.targetPassword);
         outcome_.pageCount = allocator_.pageCount();
         outcome_.tables = static_cast<std::uint32_t>(tables_.size());
@@ -122,15 +124,16 @@ private:
 
 }  // namespace
 
-void writeMapsAndDefinitions(const PageFile &file, const std::vector<SourceTable> &tables,
+void writeMapsAndDefinitions(const PageFile &file, const std::vector<SourceTable> &tables, const DefinitionPlan &plan,
                              const std::vector<CopiedTable> &copies, PageAllocator &allocator, EncodedPageWriter &pages)
 {
     UsageMapPlacer maps(file.version() == JetVersion::Jet3, file.pageSize(), allocator, pages);
     for (std::size_t t = 0; t < tables.size(); ++t) {
         const TableDef &def = tables[t].def;
         const CopiedTable &copy = copies[t];
-        TdefPatcher patch(file, def);
-        patch.setU32(def.offsets.rowCount, rowCountToStore(tables[t], copy.rows));
+        TdefPatcher patch(file, def, plan.pages[t], plan.ids);
+        // The true count, system tables too: Access lets theirs drift, a compaction sets it right.
+        patch.setU32(def.offsets.rowCount, static_cast<std::uint32_t>(copy.rows));
         if (def.autoNumberColumn()) {
             // As Microsoft's compaction does: the next number follows the largest one left.
             const std::int64_t largest = std::max<std::int64_t>(0, copy.largestAutoNumber.value_or(0));

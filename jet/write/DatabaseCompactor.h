@@ -1,12 +1,15 @@
-// The whole copy of one database into an output file: pins page 0, page 1 and
-// every table definition page at their numbers, copies the tables one after
-// another (data, long-value and index pages of each table together), writes
-// the usage maps, the patched definitions, the global map and page 0.
+// The whole copy of one database into an output file, its pages numbered in
+// one sequence without gaps: page 0, page 1 (the global map), every table
+// definition (MSysObjects first, on page 2), then table after table its data,
+// long-value and index pages together, then the usage maps. Definitions are
+// placed first so that the new object ids are known before the first row of
+// MSysObjects (which holds them all) is copied.
 #pragma once
 
 #include "jet/Compact.h"
 #include "jet/Database.h"
 #include "jet/write/CopyVerifier.h"
+#include "jet/write/ObjectIdMap.h"
 #include "jet/write/OutputFile.h"
 #include "jet/write/TableCopier.h"
 
@@ -22,7 +25,7 @@ struct CompactionOutcome {
     std::uint32_t userTables = 0;  // of the above, those that are not system tables
     std::uint64_t userRows = 0;
     std::uint32_t pageCount = 0;
-    std::uint32_t freePages = 0;  // gaps left by pinned definition pages
+    std::uint32_t freePages = 0;  // none: every page is used
     std::uint32_t repairs = 0;    // faults of the source the copy does not repeat
     std::vector<ExpectedTable> expected;
 };
@@ -44,12 +47,21 @@ struct SourceTable {
     TableKind kind = TableKind::System;
 };
 std::vector<SourceTable> tablesWithDefinitions(const Database &source);
-std::vector<std::uint32_t> pinnedPages(const std::vector<SourceTable> &tables);
+// The new definition pages, one chain per table, and the id map they make.
+struct DefinitionPlan {
+    ObjectIdMap ids;
+    std::vector<std::vector<std::uint32_t>> pages;  // per table, chain order
+};
+// Hands the next pages of `allocator` to the definitions, in table order,
+// checks the map against the source's catalog and settles ids that name
+// nothing (ObjectIdMap::requireComplete, settleStaleIds).
+DefinitionPlan placeDefinitions(const Database &source, const std::vector<SourceTable> &tables,
+                                PageAllocator &allocator);
 // Usage maps of every table, then the definitions patched to point at them.
-void writeMapsAndDefinitions(const PageFile &source, const std::vector<SourceTable> &tables,
+void writeMapsAndDefinitions(const PageFile &source, const std::vector<SourceTable> &tables, const DefinitionPlan &plan,
                              const std::vector<CopiedTable> &copies, PageAllocator &allocator, EncodedPageWriter &pages);
-// Page 1, the free gaps and page 0, then every page gathered for writing is
-// in the file; returns the number of free pages.
+// Page 1 and page 0, then every page gathered for writing is in the file;
+// returns the number of free pages (unused pages left by the allocator).
 std::uint32_t writeGlobalMapAndHeader(const PageFile &source, PageAllocator &allocator, EncodedPageWriter &pages,
                                       const std::string &targetPassword);
 

@@ -2,6 +2,7 @@
 
 #include "jet/Error.h"
 #include "jet/IndexPage.h"
+#include "jet/write/IdKeyRewriter.h"
 #include "jet/write/OrderedIndexFeed.h"
 #include "jet/write/SpillSorter.h"
 
@@ -25,12 +26,18 @@ RowLocation locationOf(std::uint32_t rowRef) { return RowLocation{rowRef >> 8, s
 class IndexRebuilder {
 public:
     IndexRebuilder(const IndexRebuildContext &context, const RealIndexDef &index)
-        : c_(context), index_(index), what_(context.tableWhere + " の索引 " + std::to_string(index.number))
+        : c_(context),
+          index_(index),
+          what_(context.tableWhere + " の索引 " + std::to_string(index.number)),
+          idKeys_(context.def, index, context.idColumns, context.ids, what_)
     {
     }
 
     IndexTreeResult run()
     {
+        // Rewritten ids change the keys' order: sorting them is the plan, not a repair.
+        if (idKeys_.rewritesAnything())
+            return rebuildBySorting(false);
         const PageAllocator::Mark start = c_.allocator.mark();
         try {
             return rebuildInKeyOrder();
@@ -38,14 +45,14 @@ public:
             // Nothing else took pages meanwhile: the sorted tree reuses them.
             c_.relocation.clearClaims();
             c_.allocator.rewind(start);
-            return rebuildBySorting();
+            return rebuildBySorting(true);
         }
     }
 
 private:
     IndexTreeResult rebuildInKeyOrder()
     {
-        IndexTreeWriter tree(format(), c_.def.firstPage, pageSink());
+        IndexTreeWriter tree(format(), c_.ownerPage, pageSink());
         OrderedIndexFeed feed(tree, c_.spillFolder, c_.sortBudget);
         relocateEntries([&](ByteSpan key, std::uint32_t newRef) {
             if (!feed.add(key, newRef))
@@ -56,15 +63,22 @@ private:
         return tree.finish();
     }
 
-    IndexTreeResult rebuildBySorting()
+    IndexTreeResult rebuildBySorting(bool sourceOutOfOrder)
     {
         SpillSorter sorter(c_.spillFolder, c_.sortBudget);
-        relocateEntries([&](ByteSpan key, std::uint32_t newRef) { sorter.add(key, newRef); });
+        std::vector<std::uint8_t> rewritten;
+        relocateEntries([&](ByteSpan key, std::uint32_t newRef) {
+            if (idKeys_.rewritesAnything()) {
+                idKeys_.rewrite(key, rewritten);
+                key = rewritten;
+            }
+            sorter.add(key, newRef);
+        });
         checkEntryCount(sorter.count());
-        IndexTreeWriter tree(format(), c_.def.firstPage, pageSink());
+        IndexTreeWriter tree(format(), c_.ownerPage, pageSink());
         sorter.drain([&](ByteSpan key, std::uint32_t ref) { tree.add(key, locationOf(ref)); });
         IndexTreeResult result = tree.finish();
-        result.rebuiltBySorting = true;
+        result.rebuiltBySorting = sourceOutOfOrder;
         return result;
     }
 
@@ -132,6 +146,7 @@ private:
     const IndexRebuildContext &c_;
     const RealIndexDef &index_;
     const std::string what_;
+    const IdKeyRewriter idKeys_;
     std::vector<GroupEntry> group_;
     std::vector<std::uint8_t> groupKeys_;
 };

@@ -1,6 +1,6 @@
 // Hands out the page numbers of the new file in ascending order, stepping
-// around the pages that keep their numbers (page 0, page 1 and every table
-// definition page, so object ids stay valid; §17).
+// around the pages reserved for fixed places (page 0 and the global map on
+// page 1).
 #pragma once
 
 #include <cstdint>

@@ -5,6 +5,7 @@
 #include "jet/IndexPage.h"
 #include "jet/LongValue.h"
 #include "jet/StoredRowCount.h"
+#include "jet/write/IdKeyRewriter.h"
 #include "jet/write/LiveRowAt.h"
 #include "jet/write/LongValueWriter.h"
 #include "jet/write/IndexRebuilder.h"
@@ -32,10 +33,11 @@ public:
           where_(tableWhere(name)),
           def_(def),
           jet3_(def.version == JetVersion::Jet3),
-          dataRun_(jet3_, def.pageSize, def.firstPage, context.allocator, context.pages),
+          dataRun_(jet3_, def.pageSize, context.definitionPage, context.allocator, context.pages),
           decoder_(file_, def),
           autoNumber_(def.autoNumberColumn()),
-          relocation_(file_.pageCount())
+          relocation_(file_.pageCount()),
+          idColumns_(objectIdColumns(name, def))
     {
         for (const LongValueMaps &maps : def.longValueMaps)
             longValues_.emplace(maps.columnNumber, std::make_unique<LongValueWriter>(jet3_, def.pageSize,
@@ -54,8 +56,18 @@ public:
         dataRun_.flush();
         for (auto &[number, writer] : longValues_)
             writer->finish();
-        const IndexRebuildContext indexContext{file_,     def_, where_, relocation_, result_.rows, context_.allocator,
-                                               context_.pages, context_.spillFolder, context_.sortBudget};
+        const IndexRebuildContext indexContext{file_,
+                                               def_,
+                                               where_,
+                                               relocation_,
+                                               result_.rows,
+                                               context_.allocator,
+                                               context_.pages,
+                                               context_.spillFolder,
+                                               context_.sortBudget,
+                                               context_.definitionPage,
+                                               idColumns_,
+                                               context_.ids};
         for (const RealIndexDef &index : def_.realIndexes) {
             result_.indexes.push_back(rebuildIndex(indexContext, index));
             if (result_.indexes.back().rebuiltBySorting)
@@ -101,8 +113,7 @@ private:
     void copyInKeyOrder(const RealIndexDef &index)
     {
         PageHandle keepHeader, keepBody;
-        walkIndex(file_, index, where_ + " の主キー", [&](const IndexEntry &entry) {
-            const RowId position = entry.row;
+        const auto copyAt = [&](RowId position) {
             if (relocation_.contains(position.page, position.row))
                 return;  // a duplicate entry; the index check below reports it
             const FetchedRow fetched = namingRow(position, [&](const std::string &where) {
@@ -112,7 +123,23 @@ private:
                 keyOrderPages_.push_back(position.page);
             relocation_.addPage(position.page, fetched.rowSlotsOnPage);
             copyRow(fetched.row);
+        };
+        const IdKeyRewriter idKeys(def_, index, idColumns_, context_.ids, where_ + " の主キー");
+        if (!idKeys.rewritesAnything()) {
+            walkIndex(file_, index, where_ + " の主キー", [&](const IndexEntry &entry) { copyAt(entry.row); });
+            return;
+        }
+        // A key over object ids (a system table, small): the new ids decide the order.
+        std::vector<std::pair<std::vector<std::uint8_t>, RowId>> entries;
+        walkIndex(file_, index, where_ + " の主キー", [&](const IndexEntry &entry) {
+            entries.emplace_back();
+            idKeys.rewrite(entry.key, entries.back().first);
+            entries.back().second = entry.row;
         });
+        std::stable_sort(entries.begin(), entries.end(),
+                         [](const auto &a, const auto &b) { return a.first < b.first; });
+        for (const auto &entry : entries)
+            copyAt(entry.second);
     }
 
     void copyRemainingInPhysicalOrder()
@@ -172,13 +199,35 @@ private:
         }
     }
 
+    // The row with its object ids mapped (the row itself when none changes).
+    ByteSpan withMappedIds(const LiveRow &row)
+    {
+        bool changed = false;
+        for (const ColumnDef *column : idColumns_) {
+            const ColumnSlice &slice = decoder_.columns().columns[static_cast<std::size_t>(column - def_.columns.data())];
+            if (!slice.present || slice.bytes.size() != 4)
+                continue;
+            const std::uint32_t id = loadLE32(slice.bytes.data());
+            const std::uint32_t mapped = context_.ids.map(id);
+            if (mapped == id)
+                continue;
+            if (!changed)
+                idMapped_.assign(row.bytes.begin(), row.bytes.end());
+            changed = true;
+            for (int i = 0; i < 4; ++i)
+                idMapped_[slice.offset + i] = static_cast<std::uint8_t>(mapped >> (8 * i));
+        }
+        return changed ? ByteSpan(idMapped_) : row.bytes;
+    }
+
     void copyRow(const LiveRow &row)
     {
         namingRow(row.position, [&](const std::string &where) { readRow(row, where); });
-        RowDigester digest(row.bytes);
-        ByteSpan copied = row.bytes;  // unchanged unless long values moved
+        const ByteSpan source = idColumns_.empty() ? row.bytes : withMappedIds(row);
+        RowDigester digest(source);
+        ByteSpan copied = source;  // unchanged unless long values moved
         if (!movedFields_.empty()) {
-            copy_.assign(row.bytes.begin(), row.bytes.end());
+            copy_.assign(source.begin(), source.end());
             for (const MovedField &field : movedFields_) {
                 const auto header = moveLongValue(row.position, field, digest);
                 std::memcpy(copy_.data() + field.offsetInRow, header.data(), header.size());
@@ -247,6 +296,8 @@ private:
     std::vector<std::size_t> longValueColumns_;  // positions in def_.columns
     std::map<std::uint16_t, std::unique_ptr<LongValueWriter>> longValues_;
     RowRelocation relocation_;
+    std::vector<const ColumnDef *> idColumns_;
+    std::vector<std::uint8_t> idMapped_;
     std::vector<std::uint8_t> copy_;
     std::vector<MovedField> movedFields_;  // of the row being copied
     std::vector<std::uint32_t> keyOrderPages_;  // data pages reached through the primary key

@@ -1,13 +1,16 @@
 // Copies one table into the new file: its live rows packed onto fresh data
 // pages (primary-key order when it has one, §18.1), each long value written
 // anew into LVAL pages of its column, and every real index rebuilt from the
-// source's entries re-keyed to the new row positions (§14 A). Reports what the
-// table's definition and usage maps must now say.
+// source's entries re-keyed to the new row positions (§14 A). Object ids in
+// the rows of system tables are mapped to the new definition pages, and the
+// indexes over them re-keyed. Reports what the table's definition and usage
+// maps must now say.
 #pragma once
 
 #include "jet/Database.h"
 #include "jet/write/EncodedPageWriter.h"
 #include "jet/write/IndexTreeWriter.h"
+#include "jet/write/ObjectIdMap.h"
 #include "jet/write/PageAllocator.h"
 #include "jet/write/RowDigest.h"
 
@@ -32,7 +35,7 @@ struct CopiedTable {
     std::vector<std::uint32_t> dataPagesWithRoom;
     std::vector<CopiedLongValueColumn> longValueColumns;  // one per entry of TableDef::longValueMaps
     std::vector<IndexTreeResult> indexes;                  // one per TableDef::realIndexes
-    TableDigest digest;                                    // of the rows as read from the source
+    TableDigest digest;                                    // of the source's rows, object ids mapped
     // Faults of the source the copy does not repeat: an index out of key
     // order (rebuilt by sorting), an AutoNumber seed behind the column.
     std::uint32_t repairs = 0;
@@ -44,6 +47,8 @@ struct CopyContext {
     EncodedPageWriter &pages;
     std::string spillFolder;
     std::size_t sortBudget;
+    PageNumber definitionPage;  // the table's in the new file: owner of its pages
+    const ObjectIdMap &ids;
     // Called after each row with the rows copied so far in this table.
     std::function<void(std::uint64_t rowsDone)> rowProgress;
 };

@@ -6,8 +6,16 @@
 
 namespace jet::write {
 
-TdefPatcher::TdefPatcher(const PageFile &file, const TableDef &def) : def_(def)
+namespace {
+constexpr std::size_t kNextPageOffset = 4;  // §tdef: the chain link of each page
+}
+
+TdefPatcher::TdefPatcher(const PageFile &file, const TableDef &def, std::vector<std::uint32_t> newPages,
+                         const ObjectIdMap &ids)
+    : def_(def), newPages_(std::move(newPages))
 {
+    if (newPages_.size() != def.pages.size())
+        throw Error(ErrorKind::Damaged, "テーブル定義のページ数が合いません。");
     const std::size_t pageSize = def.pageSize;
     for (std::size_t i = 0; i < def.pages.size(); ++i) {
         std::vector<std::uint8_t> page = file.page(def.pages[i])->bytes;
@@ -19,6 +27,31 @@ TdefPatcher::TdefPatcher(const PageFile &file, const TableDef &def) : def_(def)
             if (logicalStart + (at - firstData) >= end)
                 page[at] = 0;
         pages_.push_back(std::move(page));
+    }
+    linkChain();
+    mapForeignTables(ids);
+}
+
+void TdefPatcher::linkChain()
+{
+    for (std::size_t i = 0; i < pages_.size(); ++i) {
+        const std::uint32_t next = i + 1 < newPages_.size() ? newPages_[i + 1] : 0;
+        for (std::size_t b = 0; b < 4; ++b)
+            pages_[i][kNextPageOffset + b] = static_cast<std::uint8_t>(next >> (8 * b));
+    }
+}
+
+// Only indexes that take part in a relationship name another table; the
+// field is meaningless (and kept) elsewhere.
+void TdefPatcher::mapForeignTables(const ObjectIdMap &ids)
+{
+    for (const LogicalIndexDef &index : def_.logicalIndexes) {
+        if (index.foreignKeyRole == 0)
+            continue;
+        if (!ids.namesTable(index.otherTable))
+            throw Error(ErrorKind::Damaged, "索引 '" + index.name + "' の相手テーブルのページ " +
+                                                std::to_string(index.otherTable) + " はテーブル定義ではありません。");
+        setU32(index.otherTableOffset, ids.map(index.otherTable));
     }
 }
 

@@ -1,7 +1,7 @@
 // Usage maps of the new file (§11): each map becomes one row on a holder page
 // (a data page owned by no table) and is inline when its pages fit one window,
 // by reference to bitmap pages otherwise. The global map on page 1 says which
-// pages are free: only the gaps pinned definition pages leave.
+// pages are free: none, every page of the copy is used.
 #pragma once
 
 #include "jet/write/EncodedPageWriter.h"

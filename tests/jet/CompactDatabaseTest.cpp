@@ -53,11 +53,16 @@ void expectSameContent(const TestDatabase &db, const CommandResult &same)
     if (same.status == 0)
         return;
     const bool readerAgrees = contains(same.output, "mdb-reader: same (content-sha256");
+    const bool mdbtoolsAgrees = contains(same.output, "mdbtools: same (content-sha256") &&
+                                contains(same.output, "mdbtools: same (# meta-sha256");
+    if (oracleShowsRenumberedIdsAsNumbers(db.name) && readerAgrees && mdbtoolsAgrees)
+        return;
     if (knownDamaged(db.name)) {
         EXPECT_TRUE(readerAgrees && contains(same.output, "mdbtools: same (content-sha256")) << same.output;
     } else if (mdbtoolsMissesSourceRelationships(db.name)) {
-        EXPECT_TRUE(readerAgrees && contains(same.output, "mdb-reader: same (# system-sha256") &&
-                    contains(same.output, "mdbtools: same (# meta-sha256"))
+        EXPECT_TRUE(readerAgrees && contains(same.output, "mdbtools: same (# meta-sha256") &&
+                    (contains(same.output, "mdb-reader: same (# system-sha256") ||
+                     oracleShowsRenumberedIdsAsNumbers(db.name)))
             << same.output;
     } else {
         ADD_FAILURE() << same.output;

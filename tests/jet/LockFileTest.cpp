@@ -248,12 +248,17 @@ TEST_F(LockFile, FlockOnTheDatabaseOrItsLockFileMeansInUse)
     for (const fs::path &file : {database_, dir_ / "Kunden.ldb"}) {
         // flock locks of another open file conflict even within one process.
         const int fd = open(file.c_str(), O_RDONLY);
-        ASSERT_EQ(flock(fd, LOCK_SH), 0);
+        ASSERT_EQ(flock(fd, LOCK_EX), 0);
         const std::string message = refusal();
         EXPECT_NE(message.find("他のプログラムが使用中です"), std::string::npos) << file << ": " << message;
         close(fd);
     }
     EXPECT_EQ(refusal().find("他のプログラムが使用中です"), std::string::npos) << "the flocks are gone";
+    // A reader's shared flock (or another run's probe) is no writer.
+    const int reader = open(database_.c_str(), O_RDONLY);
+    ASSERT_EQ(flock(reader, LOCK_SH), 0);
+    EXPECT_EQ(refusal().find("他のプログラムが使用中です"), std::string::npos) << "a shared flock";
+    close(reader);
 }
 
 // A folder that may be entered but not listed (0711) hides the lock file from
