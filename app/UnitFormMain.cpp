@@ -124,7 +124,9 @@ TFormMain::TFormMain(QWidget *parent) : QMainWindow(parent)
     ActionFileSaveAsDialog = ActionFileSaveAs->Dialog();
     ActionFileCreateBatDialog = ActionFileCreateBat->Dialog();
 
-    const TFormMainControls controls = CreateFormMainLayout(this, actions);
+    const TFormMainCommands commands{ActionTessivar, FileOpenSourceMdb, FileOpenTargetMdb, ActionFileNew, ActionFileOpen,
+                                     ActionFileSaveAs, ActionFileCreateBat, ActionHelpVersion, ActionHelpShow};
+    const TFormMainControls controls = CreateFormMainLayout(this, commands);
     ActionToolBar1 = controls.ActionToolBar1;
     EditSourceMdbPath = controls.EditSourceMdbPath;
     SpeedButton1 = controls.SpeedButton1;

@@ -1,7 +1,5 @@
 #include "forms/FormMainLayout.h"
 
-#include "app/ActionManager.h"
-#include "app/FormMainActions.h"
 #include "forms/AnchorLayout.h"
 #include "forms/ImageLists.h"
 
@@ -142,7 +140,7 @@ QPushButton *CommandButton(TAnchorLayout *layout, const char *name, QAction *act
     return button;
 }
 
-void BuildCentralArea(QMainWindow *window, const TFormMainActions &a, TFormMainControls &c)
+void BuildCentralArea(QMainWindow *window, const TFormMainCommands &a, TFormMainControls &c)
 {
     auto *central = Named(new QWidget(window), "CentralArea");
     auto *layout = new TAnchorLayout(central, kCentralDesignSize);
@@ -188,7 +186,7 @@ void SetTabOrder(const TFormMainControls &c)
     c.EditSourceMdbPath->setFocus();
 }
 
-QToolBar *BuildToolBar(QMainWindow *window, const TFormMainActions &a)
+QToolBar *BuildToolBar(QMainWindow *window, const TFormMainCommands &a)
 {
     auto *bar = Named(new QToolBar(window), "ActionToolBar1");
     bar->setMovable(false);
@@ -230,7 +228,7 @@ QMenu *AddMenu(QWidget *parent, const char *name, const QString &title)
     return menu;
 }
 
-void BuildMainMenu(QMainWindow *window, const TFormMainActions &a, TFormMainControls &c)
+void BuildMainMenu(QMainWindow *window, const TFormMainCommands &a, TFormMainControls &c)
 {
     c.MainMenu1 = Named(new QMenuBar(window), "MainMenu1");
     // The menu keeps the system's font, not the window's.
@@ -310,7 +308,7 @@ QFont ProportionalSystemFont(const QFont &systemFont)
     return font;
 }
 
-TFormMainControls CreateFormMainLayout(QMainWindow *window, const TFormMainActions &actions)
+TFormMainControls CreateFormMainLayout(QMainWindow *window, const TFormMainCommands &commands)
 {
     TFormMainControls c;
     window->setFont(FormMainFont());
@@ -318,9 +316,9 @@ TFormMainControls CreateFormMainLayout(QMainWindow *window, const TFormMainActio
     window->setWindowIcon(ApplicationIcon());
     // No menu to hide the toolbar: it is part of the layout.
     window->setContextMenuPolicy(Qt::PreventContextMenu);
-    BuildMainMenu(window, actions, c);
-    c.ActionToolBar1 = BuildToolBar(window, actions);
-    BuildCentralArea(window, actions, c);
+    BuildMainMenu(window, commands, c);
+    c.ActionToolBar1 = BuildToolBar(window, commands);
+    BuildCentralArea(window, commands, c);
     c.StatusBar1 = BuildStatusBar(window);
     SetTabOrder(c);
     // No minimum size beyond the window system's: the bars' own minimums

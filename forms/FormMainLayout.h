@@ -7,6 +7,7 @@
 #include <QFont>
 
 class QAbstractButton;
+class QAction;
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
@@ -19,7 +20,20 @@ class QPushButton;
 class QStatusBar;
 class QToolBar;
 class QToolButton;
-struct TFormMainActions;
+
+// The commands the layout's menus, toolbar and buttons trigger; the window's
+// controller owns them.
+struct TFormMainCommands {
+    QAction *ActionTessivar = nullptr;
+    QAction *FileOpenSourceMdb = nullptr;
+    QAction *FileOpenTargetMdb = nullptr;
+    QAction *ActionFileNew = nullptr;
+    QAction *ActionFileOpen = nullptr;
+    QAction *ActionFileSaveAs = nullptr;
+    QAction *ActionFileCreateBat = nullptr;
+    QAction *ActionHelpVersion = nullptr;
+    QAction *ActionHelpShow = nullptr;
+};
 
 struct TFormMainControls {
     QToolBar *ActionToolBar1 = nullptr;
@@ -49,7 +63,7 @@ inline constexpr int kFormMainClientHeight = 347;
 
 // Builds everything into `window`, sizes it and centres it on its screen.
 // Menu items, toolbar buttons and push buttons trigger the given commands.
-TFormMainControls CreateFormMainLayout(QMainWindow *window, const TFormMainActions &actions);
+TFormMainControls CreateFormMainLayout(QMainWindow *window, const TFormMainCommands &commands);
 
 // The window's font: Tahoma 8 points (11 pixels at 96 dpi), or the nearest
 // sans-serif face where Tahoma is missing; Japanese falls back per glyph.
