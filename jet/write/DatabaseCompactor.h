@@ -6,7 +6,6 @@
 // MSysObjects (which holds them all) is copied.
 #pragma once
 
-#include "jet/Compact.h"
 #include "jet/Database.h"
 #include "jet/write/CopyVerifier.h"
 #include "jet/write/ObjectIdMap.h"
