@@ -11,12 +11,12 @@
 //   build/bench/damage_sweep [FILE...]   (default: the unencoded Jet 3 / Jet 4
 //                                         files without a password in
 //                                         $TESSIVAR_SHARED_DIR/testdata or ../shared/testdata)
-#include "jet/Checker.h"
 #include "jet/Compact.h"
 #include "jet/DataPage.h"
 #include "jet/Database.h"
 #include "jet/Error.h"
 #include "jet/UsageMap.h"
+#include "jet/check/Checker.h"
 
 #include <unistd.h>
 

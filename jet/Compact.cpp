@@ -2,9 +2,10 @@
 
 #include "jet/Database.h"
 #include "jet/Error.h"
+#include "jet/FilePath.h"
 #include "jet/LockFile.h"
-#include "jet/MapSurvey.h"
 #include "jet/SourceWatch.h"
+#include "jet/check/MapSurvey.h"
 #include "jet/write/DatabaseCompactor.h"
 #include "jet/write/HeaderPage.h"
 #include "jet/write/InterruptCleanup.h"
@@ -35,14 +36,6 @@ void checkFormatMatches(JetVersion source, int engineType)
                     std::string("元のデータベースは ") + (source == JetVersion::Jet3 ? "Jet 3.x" : "Jet 4.x") +
                         " 形式です。Jet 3.x 形式と Jet 4.x 形式の間の変換はまだサポートされていません。" +
                         "元と同じ形式のエンジンの種類 (" + std::to_string(sourceEngine) + ") を指定してください。");
-}
-
-std::string folderOf(const std::string &path)
-{
-    const auto slash = path.find_last_of('/');
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
 }
 
 class Progress {

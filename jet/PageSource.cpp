@@ -1,7 +1,7 @@
 #include "jet/PageSource.h"
 
 #include "jet/Error.h"
-#include "jet/write/SystemErrorText.h"
+#include "jet/SystemErrorText.h"
 
 #include <cerrno>
 #include <cstring>
@@ -16,7 +16,7 @@ namespace jet {
 
 namespace {
 
-std::string systemMessage(int error) { return write::fileOpenErrorText(error); }
+std::string systemMessage(int error) { return fileOpenErrorText(error); }
 
 // What a path that is not a regular file names, for a message that says so.
 std::string kindOfNonRegular(mode_t mode)

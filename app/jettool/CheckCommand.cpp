@@ -3,8 +3,8 @@
 #include "app/jettool/Commands.h"
 #include "app/jettool/Json.h"
 
-#include "jet/Checker.h"
 #include "jet/Error.h"
+#include "jet/check/Checker.h"
 
 #include <algorithm>
 

@@ -1,12 +1,13 @@
 #include "app/jettool/InPlace.h"
 
 #include "jet/Error.h"
+#include "jet/FilePath.h"
 #include "jet/LockFile.h"
+#include "jet/SystemErrorText.h"
 
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -17,19 +18,7 @@ namespace {
 
 [[noreturn]] void fail(const std::string &message)
 {
-    throw jet::Error(jet::ErrorKind::Io, message + "（" + std::strerror(errno) + "）");
-}
-
-std::string folderOf(const std::string &path)
-{
-    const auto slash = path.find_last_of('/');
-    return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-}
-
-std::string nameOf(const std::string &path)
-{
-    const auto slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
+    throw jet::Error(jet::ErrorKind::Io, message + "。" + jet::systemErrorText(errno));
 }
 
 // A symbolic link stays a link: the file it points to is the one replaced.
@@ -119,11 +108,11 @@ InPlaceOutcome compactInPlace(const std::string &path, jet::CompactRequest reque
     const struct stat before = statOf(original);
     if (!S_ISREG(before.st_mode))
         throw jet::Error(jet::ErrorKind::Argument, "'" + path + "' は通常のファイルではありません。");
-    const std::string folder = folderOf(original);
+    const std::string folder = jet::folderOf(original);
     WorkFolder work(folder);
 
     request.sourcePath = original;
-    request.targetPath = work.file(nameOf(original));
+    request.targetPath = work.file(jet::fileNameOf(original));
     InPlaceOutcome outcome;
     outcome.result = jet::compactDatabase(request);
 
@@ -135,7 +124,7 @@ InPlaceOutcome compactInPlace(const std::string &path, jet::CompactRequest reque
     keepOwnerAndMode(request.targetPath, before);
 
     if (backupSuffix) {
-        const std::string link = work.file(nameOf(original) + *backupSuffix);
+        const std::string link = work.file(jet::fileNameOf(original) + *backupSuffix);
         const std::string backup = original + *backupSuffix;
         if (::link(original.c_str(), link.c_str()) != 0)
             fail("元のファイルを '" + backup + "' として残せません。元のファイルはそのままです");

@@ -1,8 +1,8 @@
 #include "jet/write/CopyVerifier.h"
 
-#include "jet/Checker.h"
 #include "jet/Database.h"
 #include "jet/Error.h"
+#include "jet/check/Checker.h"
 #include "jet/write/DigestThread.h"
 
 #include <map>

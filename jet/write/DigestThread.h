@@ -3,7 +3,7 @@
 // passes are copied in batches to a second thread that digests them.
 #pragma once
 
-#include "jet/Checker.h"
+#include "jet/check/Checker.h"
 #include "jet/write/RowDigest.h"
 
 #include <condition_variable>

@@ -1,8 +1,9 @@
 #include "jet/write/OutputFile.h"
 
 #include "jet/Error.h"
+#include "jet/FilePath.h"
+#include "jet/SystemErrorText.h"
 #include "jet/write/InterruptCleanup.h"
-#include "jet/write/SystemErrorText.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -17,22 +18,6 @@
 namespace jet::write {
 
 namespace {
-
-std::string folderOf(const std::string &path)
-{
-    const auto slash = path.find_last_of('/');
-    if (slash == std::string::npos)
-        return ".";
-    if (slash == 0)
-        return "/";
-    return path.substr(0, slash);
-}
-
-std::string baseNameOf(const std::string &path)
-{
-    const auto slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
 
 constexpr char kTemporaryMark[] = ".tessivar-";
 constexpr std::size_t kSuffixLength = 8;
@@ -158,7 +143,7 @@ bool OutputFile::openUnnamed(const std::string &folder)
 
 void OutputFile::openNamed(const std::string &folder)
 {
-    const std::string stem = temporaryStem(folder, baseNameOf(targetPath_));
+    const std::string stem = temporaryStem(folder, fileNameOf(targetPath_));
     for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
         temporaryPath_ = stem + randomSuffix();
         fd_ = ::open(temporaryPath_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);

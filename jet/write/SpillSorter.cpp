@@ -1,7 +1,7 @@
 #include "jet/write/SpillSorter.h"
 
 #include "jet/Error.h"
-#include "jet/write/SystemErrorText.h"
+#include "jet/SystemErrorText.h"
 
 #include <algorithm>
 #include <cerrno>

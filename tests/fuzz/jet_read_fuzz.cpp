@@ -2,10 +2,10 @@
 // knows (catalog, definitions, rows, values, long values, indexes, usage maps)
 // and run the checker. Damage must end in jet::Error or a finding, never in a
 // crash, hang, read out of bounds or unbounded allocation.
-#include "jet/Checker.h"
 #include "jet/Database.h"
 #include "jet/Error.h"
 #include "jet/IndexPage.h"
+#include "jet/check/Checker.h"
 
 #include <cstdint>
 #include <vector>

@@ -3,9 +3,9 @@
 // source, and the source is byte for byte what it was.
 #include "CompactTestSupport.h"
 
-#include "jet/Checker.h"
 #include "jet/Compact.h"
 #include "jet/Error.h"
+#include "jet/check/Checker.h"
 
 #include <atomic>
 #include <thread>

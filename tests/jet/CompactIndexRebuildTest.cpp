@@ -6,10 +6,10 @@
 #include "CompactTestSupport.h"
 #include "IndexTreeWriterTestSupport.h"
 
-#include "jet/Checker.h"
 #include "jet/Compact.h"
 #include "jet/Database.h"
 #include "jet/IndexPage.h"
+#include "jet/check/Checker.h"
 #include "jet/write/OrderedIndexFeed.h"
 
 #include <algorithm>

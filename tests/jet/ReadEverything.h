@@ -4,10 +4,10 @@
 
 #include "JetTestFiles.h"
 
-#include "jet/Checker.h"
 #include "jet/Database.h"
 #include "jet/Error.h"
 #include "jet/IndexPage.h"
+#include "jet/check/Checker.h"
 
 #include <fstream>
 #include <iterator>

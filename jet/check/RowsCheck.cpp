@@ -1,7 +1,7 @@
-#include "jet/RowsCheck.h"
+#include "jet/check/RowsCheck.h"
 
-#include "jet/IndexCheck.h"
-#include "jet/KeyCheck.h"
+#include "jet/check/IndexCheck.h"
+#include "jet/check/KeyCheck.h"
 
 #include <algorithm>
 

@@ -5,9 +5,9 @@
 // depend on how the threads ran.
 #pragma once
 
-#include "jet/Checker.h"
 #include "jet/Error.h"
 #include "jet/UsageMap.h"
+#include "jet/check/Finding.h"
 
 #include <vector>
 

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "jet/Database.h"
+#include "jet/check/Finding.h"
 
 #include <functional>
 #include <memory>
@@ -14,28 +15,6 @@
 #include <vector>
 
 namespace jet {
-
-struct Finding {
-    enum class Severity : std::uint8_t { Problem, Note, Unsupported };
-    Severity severity = Severity::Problem;
-    std::string table;                   // empty for file-level findings
-    std::optional<PageNumber> page;
-    std::optional<std::size_t> offset;   // byte offset on that page (or row number, see message)
-    std::string message;
-
-    // One tab-separated line: severity, table, page, offset, message.
-    std::string format() const;
-};
-
-struct CheckReport {
-    std::vector<Finding> findings;
-    std::uint64_t tables = 0;
-    std::uint64_t rows = 0;
-    std::uint64_t indexEntries = 0;
-
-    std::size_t count(Finding::Severity severity) const;
-    bool clean() const { return count(Finding::Severity::Problem) == 0; }
-};
 
 // A long value stored outside its row, as the check read it.
 struct OutOfRowValue {

@@ -1,4 +1,4 @@
-#include "jet/LiveRowSlots.h"
+#include "jet/check/LiveRowSlots.h"
 
 namespace jet {
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-namespace jet::write {
+namespace jet {
 
 std::string systemErrorText(int errorNumber);
 
@@ -12,4 +12,4 @@ std::string systemErrorText(int errorNumber);
 // itself rather than its folder.
 std::string fileOpenErrorText(int errorNumber);
 
-}  // namespace jet::write
+}  // namespace jet

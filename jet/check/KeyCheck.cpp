@@ -1,4 +1,4 @@
-#include "jet/KeyCheck.h"
+#include "jet/check/KeyCheck.h"
 
 #include "jet/RowDecoder.h"
 #include "jet/TableScan.h"

@@ -1,8 +1,8 @@
-#include "jet/write/SystemErrorText.h"
+#include "jet/SystemErrorText.h"
 
 #include <cerrno>
 
-namespace jet::write {
+namespace jet {
 
 std::string systemErrorText(int errorNumber)
 {
@@ -40,4 +40,4 @@ std::string fileOpenErrorText(int errorNumber)
     return systemErrorText(errorNumber);
 }
 
-}  // namespace jet::write
+}  // namespace jet

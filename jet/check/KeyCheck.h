@@ -6,9 +6,9 @@
 // Memory stays a few words per index however large the table.
 #pragma once
 
-#include "jet/CheckSink.h"
 #include "jet/Header.h"
-#include "jet/IndexCheck.h"
+#include "jet/check/CheckSink.h"
+#include "jet/check/IndexCheck.h"
 #include "jet/keys/IndexKey.h"
 
 #include <functional>

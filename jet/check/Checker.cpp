@@ -1,11 +1,11 @@
-#include "jet/Checker.h"
-#include "jet/IdCheck.h"
+#include "jet/check/Checker.h"
+#include "jet/check/IdCheck.h"
 
-#include "jet/CheckSink.h"
-#include "jet/IndexCheck.h"
-#include "jet/KeyCheck.h"
-#include "jet/RowsCheck.h"
 #include "jet/StoredRowCount.h"
+#include "jet/check/CheckSink.h"
+#include "jet/check/IndexCheck.h"
+#include "jet/check/KeyCheck.h"
+#include "jet/check/RowsCheck.h"
 
 #include <algorithm>
 #include <atomic>
@@ -321,33 +321,7 @@ private:
     bool reopenFailed_ = false;
 };
 
-const char *severityName(Finding::Severity severity)
-{
-    switch (severity) {
-    case Finding::Severity::Problem: return "problem";
-    case Finding::Severity::Note: return "note";
-    case Finding::Severity::Unsupported: return "unsupported";
-    }
-    return "problem";
-}
-
 }  // namespace
-
-std::string Finding::format() const
-{
-    std::string line = severityName(severity);
-    line += "\t" + (table.empty() ? std::string("-") : table);
-    line += "\t" + (page ? "page " + std::to_string(*page) : std::string("-"));
-    line += "\t" + (offset ? "offset " + std::to_string(*offset) : std::string("-"));
-    line += "\t" + message;
-    return line;
-}
-
-std::size_t CheckReport::count(Finding::Severity severity) const
-{
-    return static_cast<std::size_t>(std::count_if(findings.begin(), findings.end(),
-                                                  [&](const Finding &f) { return f.severity == severity; }));
-}
 
 CheckReport checkDatabase(const Database &db, const std::function<void(int)> &progress)
 {

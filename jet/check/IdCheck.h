@@ -5,8 +5,8 @@
 // noted: a compacted copy has none, files Access wrote usually do.
 #pragma once
 
-#include "jet/CheckSink.h"
 #include "jet/Database.h"
+#include "jet/check/CheckSink.h"
 
 namespace jet {
 

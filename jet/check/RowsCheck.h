@@ -4,10 +4,11 @@
 // index checks need: the live rows by position and which have null keys.
 #pragma once
 
-#include "jet/CheckSink.h"
-#include "jet/LiveRowSlots.h"
 #include "jet/RowDecoder.h"
 #include "jet/TableScan.h"
+#include "jet/check/CheckSink.h"
+#include "jet/check/Checker.h"
+#include "jet/check/LiveRowSlots.h"
 
 #include <unordered_map>
 

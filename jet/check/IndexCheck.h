@@ -4,9 +4,9 @@
 // §index.tree, §check).
 #pragma once
 
-#include "jet/CheckSink.h"
 #include "jet/IndexPage.h"
-#include "jet/LiveRowSlots.h"
+#include "jet/check/CheckSink.h"
+#include "jet/check/LiveRowSlots.h"
 
 #include <vector>
 

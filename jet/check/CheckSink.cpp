@@ -1,4 +1,4 @@
-#include "jet/CheckSink.h"
+#include "jet/check/CheckSink.h"
 
 namespace jet {
 

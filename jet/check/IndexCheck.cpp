@@ -1,6 +1,6 @@
-#include "jet/IndexCheck.h"
+#include "jet/check/IndexCheck.h"
 
-#include "jet/KeyCheck.h"
+#include "jet/check/KeyCheck.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "jet/MapSurvey.h"
+#include "jet/check/MapSurvey.h"
 
 #include "jet/Error.h"
 #include "jet/UsageMap.h"

@@ -1,4 +1,4 @@
-#include "jet/IdCheck.h"
+#include "jet/check/IdCheck.h"
 
 #include "jet/RowDecoder.h"
 #include "jet/TableScan.h"
