@@ -55,7 +55,7 @@ bool appendKeyColumn(Key &key, const KeyColumn &column, const Value &value);
 // check recomputes millions of keys. False for other types or a short value.
 bool appendStoredNumber(Key &key, const KeyColumn &column, ByteSpan stored);
 
-// The flag byte alone: a present value or a null one (§13.1).
+// The flag byte alone: a present value or a null one (docs/index-keys.md §layout).
 void appendFlag(Key &key, bool present, bool ascending);
 
 // Jet 4.0 counts ß as two characters where a Jet 4 key records positions; the

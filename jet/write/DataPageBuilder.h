@@ -1,7 +1,7 @@
 // Builds one data page (a table's rows, long-value fragments or usage maps):
 // rows packed from the page end downward, the row-offset table growing up
-// from the header, the free-space field kept true (§6.1, §6.2, §6.4). Unused
-// bytes are zero: a compacted file carries no stale data.
+// from the header, the free-space field kept true (docs/jet-format-writer.md
+// §page.build). Unused bytes are zero: a compacted file carries no stale data.
 #pragma once
 
 #include "jet/Bytes.h"
@@ -30,7 +30,7 @@ public:
 
     // Appends a row and returns its row number; the caller checked fits().
     unsigned add(ByteSpan row);
-    // Flags a row deleted the way Access leaves one behind: slot kept, bytes stale (§6.3).
+    // Flags a row deleted the way Access leaves one behind: slot kept, bytes stale (§page.deleted).
     void markDeleted(unsigned number);
     // The bytes of a row already added, for patching pointers inside it.
     MutableByteSpan row(unsigned number);

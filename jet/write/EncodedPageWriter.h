@@ -1,7 +1,7 @@
 // Puts finished pages into the output file at their page numbers, RC4-encoding
-// pages >= 1 when the new database is encoded (§4). Pages mostly arrive in
-// ascending order, so consecutive ones are gathered and written with one
-// call; flush() must follow the last write.
+// pages >= 1 when the new database is encoded (docs/jet-format-notes.md
+// §rc4.pages). Pages mostly arrive in ascending order, so consecutive ones are
+// gathered and written with one call; flush() must follow the last write.
 #pragma once
 
 #include "jet/Bytes.h"

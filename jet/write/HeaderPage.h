@@ -1,6 +1,7 @@
 // Page 0 of the new file: the source's page 0 (format, code page, sort order,
 // creation date, page-encoding key and the bytes nobody understands, all kept)
-// with the target password written in, then obscured again (§3).
+// with the target password written in, then obscured again
+// (docs/jet-format-writer.md §hdr.write).
 #pragma once
 
 #include "jet/PageFile.h"

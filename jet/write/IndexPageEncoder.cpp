@@ -1,4 +1,4 @@
-// Index page layout, jet-format.md §12.1–12.3.
+// Index page layout, docs/jet-format-writer.md §index.page.layout.
 #include "jet/write/IndexPageEncoder.h"
 
 #include "jet/Format.h"
@@ -60,7 +60,7 @@ void encodeIndexPage(const IndexPageLayout &layout, const IndexPageContent &cont
         storeLE16(p + layout.prefixOffset, static_cast<std::uint16_t>(content.prefix));
     p[layout.levelOffset] = content.level;
 
-    // Bit k set: an entry ends k bytes into the entry area (§12.2).
+    // Bit k set: an entry ends k bytes into the entry area (§index.page.layout).
     std::uint8_t *mask = p + layout.maskOffset;
     for (const std::uint32_t end : content.ends)
         setMaskBit(mask, end);

@@ -1,6 +1,6 @@
-// Lays out one index page (jet-format.md §12.1–12.3) from its entries: the
-// header, the entry-end bitmask, the shared prefix and the stored entries.
-// Used by IndexTreeWriter; knows nothing about trees.
+// Lays out one index page (docs/jet-format-writer.md §index.page.layout) from
+// its entries: the header, the entry-end bitmask, the shared prefix and the
+// stored entries. Used by IndexTreeWriter; knows nothing about trees.
 #pragma once
 
 #include "jet/Bytes.h"
@@ -12,7 +12,7 @@
 
 namespace jet::write {
 
-// Byte offsets of the index page header, per format (§12.1).
+// Byte offsets of the index page header, per format (§index.page.layout).
 struct IndexPageLayout {
     std::size_t pageSize;
     std::size_t prevOffset;      // u32 same-level predecessor

@@ -1,12 +1,12 @@
-// Rebuilds one real index of a copied table (§14 A): the source index's
-// entries, re-keyed through the relocation to the rows' new positions, go
-// into a fresh tree. The source tree yields them in key order, so only runs
-// of equal keys are reordered (OrderedIndexFeed); a source tree out of key
-// order is caught and the index rebuilt by sorting all its entries instead.
-// An index over object-id columns has its id segments mapped and is rebuilt
-// by sorting, since new ids need not keep the old order. Entries naming no
-// copied row, two entries for one row, and an entry count that does not fit
-// the row count are damage and fail the copy.
+// Rebuilds one real index of a copied table (docs/jet-format-writer.md
+// §index.rekey): the source index's entries, re-keyed through the relocation to
+// the rows' new positions, go into a fresh tree. The source tree yields them in
+// key order, so only runs of equal keys are reordered (OrderedIndexFeed); a
+// source tree out of key order is caught and the index rebuilt by sorting all
+// its entries instead. An index over object-id columns has its id segments
+// mapped and is rebuilt by sorting, since new ids need not keep the old order.
+// Entries naming no copied row, two entries for one row, and an entry count
+// that does not fit the row count are damage and fail the copy.
 #pragma once
 
 #include "jet/PageFile.h"

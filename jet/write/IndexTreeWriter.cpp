@@ -1,4 +1,4 @@
-// Streaming bulk build of an index B-tree, jet-format.md §12.4 and §12.6.
+// Streaming bulk build of an index B-tree, docs/jet-format-writer.md §index.build.
 //
 // Each level keeps the page it is filling. A leaf is written as soon as the
 // next leaf is started (its `next` link is then known). A node page is held
@@ -329,7 +329,7 @@ struct IndexTreeWriter::State {
             write(*level.held, static_cast<unsigned>(index));
         PageDraft &last = *level.open;
         if (last.count() == 0) {
-            // A node with one child lists it as an entry and has no tail (§12.4).
+            // A node with one child lists it as an entry and has no tail (§index.build).
             last.append(nodeEntry(*level.pending), 0);
         } else {
             last.tail = level.pending->page;

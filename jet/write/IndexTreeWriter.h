@@ -1,4 +1,4 @@
-// Bulk-builds one index B-tree (jet-format.md §12, build procedure §12.6)
+// Bulk-builds one index B-tree (docs/jet-format-writer.md §index.build)
 // from entries that arrive already in index order. Leaves are packed full
 // with a shared prefix per page; node pages hold the last leaf entry of each
 // child but the last one, which is reached through the tail link.
@@ -9,7 +9,7 @@
 // a single child). Memory therefore grows with the tree's height only, and
 // millions of entries go through without the tree ever being held.
 //
-// Where the reference leaves a choice open:
+// Where the format leaves a choice open:
 // - the shared prefix of a leaf is the longest run of key bytes common to all
 //   its entries (never row-pointer bytes); node pages use none, as Access's do;
 // - the level byte is the height above the leaves (0 leaf, 1, 2, ...), which
@@ -30,14 +30,14 @@
 namespace jet::write {
 
 // Where an indexed row lives in the output file. Compared page first, then
-// row, which is how entries with equal key bytes are ordered (§12.4).
+// row, which is how entries with equal key bytes are ordered (§index.order).
 struct RowLocation {
     PageNumber page = 0;    // data page; must fit in 24 bits
     std::uint8_t row = 0;   // row number on that page
     auto operator<=>(const RowLocation &) const = default;
 };
 
-// The index order of §12.4: key bytes as unsigned byte strings (a proper
+// The index order of §index.order: key bytes as unsigned byte strings (a proper
 // prefix first), then row location. Callers sort with this before adding.
 std::strong_ordering compareIndexEntries(ByteSpan keyA, RowLocation rowA, ByteSpan keyB, RowLocation rowB);
 

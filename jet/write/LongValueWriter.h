@@ -1,7 +1,8 @@
 // Writes the long values (memo, OLE) of one column anew into LVAL pages the
-// column owns (§9): a value that fits one LVAL row becomes a single row, a
-// longer one a chain of fragments packed into as few pages as possible.
-// Returns the 12-byte in-row header that points at the new place.
+// column owns (docs/jet-format-writer.md §lval.write): a value that fits one
+// LVAL row becomes a single row, a longer one a chain of fragments packed into
+// as few pages as possible. Returns the 12-byte in-row header that points at
+// the new place.
 //
 // A value can be handed over whole, or streamed: beginValue() with its
 // length, the bytes in pieces of any size through appendValue(), then
@@ -49,7 +50,7 @@ private:
 
     bool jet3_;
     std::uint32_t pageSize_;
-    std::size_t maxRow_;  // bytes one LVAL row may hold (§9.2)
+    std::size_t maxRow_;  // bytes one LVAL row may hold (§lval.write)
     PageAllocator &allocator_;
     PageRun run_;
     std::uint64_t values_ = 0;

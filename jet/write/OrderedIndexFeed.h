@@ -23,7 +23,7 @@
 namespace jet::write {
 
 // Key bytes compared as unsigned byte strings, a proper prefix first: the
-// order of index keys (§12.4).
+// order of index keys (docs/jet-format-writer.md §index.order).
 int compareKeys(ByteSpan a, ByteSpan b);
 
 class OrderedIndexFeed {

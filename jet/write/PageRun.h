@@ -13,7 +13,8 @@
 
 namespace jet::write {
 
-// A row position: row number in the low byte, page number above (RowRef, §2.3).
+// A row position: row number in the low byte, page number above (RowRef,
+// docs/jet-format-notes.md §ptr).
 inline std::uint32_t makeRowRef(std::uint32_t page, unsigned row) { return (page << 8) | (row & 0xFF); }
 
 class PageRun {
@@ -37,7 +38,7 @@ public:
 
     const std::vector<std::uint32_t> &pages() const { return pages_; }
     // The last page, when it still has room for more rows (a hint for the
-    // owner's free-space map, §11.3).
+    // owner's free-space map, docs/jet-format-writer.md §umap.writer).
     std::vector<std::uint32_t> pagesWithRoom(std::size_t minimumRoom) const;
 
 private:

@@ -1,7 +1,8 @@
-// Where each live row of one table went: old position (the row's identity,
-// the overflow stub if it had one) -> new RowRef. Index entries are re-keyed
-// through it (§14 A). Memory is four bytes per row slot of the pages the
-// table actually uses plus eight per source page, not per possible position.
+// Where each live row of one table went: old position (the row's identity, the
+// overflow stub if it had one) -> new RowRef. Index entries are re-keyed
+// through it (docs/jet-format-writer.md §index.rekey). Memory is four bytes per
+// row slot of the pages the table actually uses plus eight per source page, not
+// per possible position.
 //
 // Index rebuilds look rows up in key order, i.e. all over the table; callers
 // that look up many positions can find their slots first, prefetch them and

@@ -1,10 +1,10 @@
 // Copies one table into the new file: its live rows packed onto fresh data
-// pages (primary-key order when it has one, §18.1), each long value written
-// anew into LVAL pages of its column, and every real index rebuilt from the
-// source's entries re-keyed to the new row positions (§14 A). Object ids in
-// the rows of system tables are mapped to the new definition pages, and the
-// indexes over them re-keyed. Reports what the table's definition and usage
-// maps must now say.
+// pages (primary-key order when it has one, docs/jet-format-writer.md
+// §copy.order), each long value written anew into LVAL pages of its column, and
+// every real index rebuilt from the source's entries re-keyed to the new row
+// positions (§index.rekey). Object ids in the rows of system tables are mapped
+// to the new definition pages, and the indexes over them re-keyed. Reports what
+// the table's definition and usage maps must now say.
 #pragma once
 
 #include "jet/Database.h"

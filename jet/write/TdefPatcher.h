@@ -1,8 +1,9 @@
-// A table definition as it goes into the new file: the source's TDEF pages
-// byte for byte on the pages the copy gave them, with only the fields of
-// §10.10 changed (row count, AutoNumber, usage-map pointers, index roots and
-// distinct-key counts), the chain links and foreign-key table pages pointing
-// at the new definition pages, and the bytes past the definition zeroed.
+// A table definition as it goes into the new file: the source's TDEF pages byte
+// for byte on the pages the copy gave them, with only the fields of
+// docs/jet-format-writer.md §tdef.patch changed (row count, AutoNumber,
+// usage-map pointers, index roots and distinct-key counts), the chain links and
+// foreign-key table pages pointing at the new definition pages, and the bytes
+// past the definition zeroed.
 #pragma once
 
 #include "jet/TableDef.h"

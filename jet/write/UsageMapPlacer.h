@@ -1,7 +1,8 @@
-// Usage maps of the new file (§11): each map becomes one row on a holder page
-// (a data page owned by no table) and is inline when its pages fit one window,
-// by reference to bitmap pages otherwise. The global map on page 1 says which
-// pages are free: none, every page of the copy is used.
+// Usage maps of the new file (docs/jet-format-writer.md §umap.writer): each map
+// becomes one row on a holder page (a data page owned by no table) and is
+// inline when its pages fit one window, by reference to bitmap pages otherwise.
+// The global map on page 1 says which pages are free: none, every page of the
+// copy is used.
 #pragma once
 
 #include "jet/write/EncodedPageWriter.h"

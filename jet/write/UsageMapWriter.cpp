@@ -1,5 +1,5 @@
-// Usage maps, jet-format.md §11 (inline §11.1, reference §11.2, global
-// §11.4), and the data pages that hold them (§6.1–6.4, §6.6).
+// Usage maps, docs/jet-format-writer.md §umap.writer (global §umap.global),
+// and the data pages that hold them (§page.build, §umap.holder).
 #include "jet/write/UsageMapWriter.h"
 
 #include "jet/Error.h"

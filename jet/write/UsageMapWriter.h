@@ -1,6 +1,6 @@
-// Writes usage maps (jet-format.md §11): the rows that list a table's or an
-// index's pages, the global map of page 1 that lists free pages, and the
-// data pages that hold such rows (§6.6, §11.3).
+// Writes usage maps (docs/jet-format-writer.md §umap.writer): the rows that
+// list a table's or an index's pages, the global map of page 1 that lists free
+// pages, and the data pages that hold such rows (§umap.global, §umap.holder).
 #pragma once
 
 #include "jet/Bytes.h"
@@ -41,7 +41,7 @@ UsageMapRow encodeGlobalUsageMap(PageFormat format, PageNumber pageCount, std::s
 // The inline map of page 1, row 1: always empty in the files we know.
 std::vector<std::uint8_t> emptyInlineUsageMap(PageFormat format);
 
-// A data page of usage-map rows (§6.1–6.4): rows packed from the end of the
+// A data page of usage-map rows (§page.build): rows packed from the end of the
 // page down, row-offset table after the header, free-space field, owner.
 // Holder pages have owner 0; page 1 (the global maps) has owner 1.
 class UsageMapHolderPage {

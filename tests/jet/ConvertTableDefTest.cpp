@@ -62,8 +62,8 @@ std::vector<std::string> undefinedFields(const jet::TableDef &def)
 }
 
 // The same description written in the other format: its length follows the
-// format's size formula (§10.9 of the reference) and the header counts sit at
-// that format's offsets.
+// format's size formula (docs/jet-format-writer.md §tdef.size) and the header
+// counts sit at that format's offsets.
 void expectOtherFormatLayout(const jet::TableDef &def, const std::string &name, unsigned codePage)
 {
     const jet::JetVersion other = def.version == jet::JetVersion::Jet3 ? jet::JetVersion::Jet4 : jet::JetVersion::Jet3;

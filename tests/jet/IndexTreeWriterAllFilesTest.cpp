@@ -61,7 +61,8 @@ void rebuildIndex(const jet::Database &db, const jet::TableDef &def, const jet::
     EXPECT_LE(result.levels, originalWalk.depth) << where;
 
     // The index's usage map lists exactly its tree; the map built from the
-    // tree's pages sits on the same start page as Access's (§11.1, §11.3).
+    // tree's pages sits on the same start page as Access's
+    // (docs/jet-format-writer.md §umap.writer).
     const jet::UsageMap map = jet::readUsageMap(db.file(), index.usageMap, where);
     std::vector<std::uint32_t> treePages = originalWalk.pages;
     std::sort(treePages.begin(), treePages.end());

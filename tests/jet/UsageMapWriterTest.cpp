@@ -16,8 +16,9 @@ using jet::write::PageNumber;
 
 namespace {
 
-// Decodes a usage-map row (§11.1/11.2) into its set bits, reading bitmap
-// pages through `read`. Written from the reference, not from the writer.
+// Decodes a usage-map row (docs/jet-format-writer.md §umap.writer) into its set
+// bits, reading bitmap pages through `read`. Written from the format notes, not
+// from the writer.
 std::set<std::uint64_t> decodeMap(const Bytes &row, const indextest::PageReader &read, std::size_t pageSize)
 {
     std::set<std::uint64_t> pages;
@@ -43,7 +44,8 @@ std::set<std::uint64_t> decodeMap(const Bytes &row, const indextest::PageReader 
     return pages;
 }
 
-// Rows of a data page (§6.1–6.2), skipping deleted ones.
+// Rows of a data page (docs/jet-format-notes.md §page.data, §page.rows),
+// skipping deleted ones.
 std::vector<Bytes> dataPageRows(const Bytes &page, bool jet4)
 {
     const std::size_t count = jet::loadLE16(page.data() + (jet4 ? 0x0C : 0x08));
