@@ -9,6 +9,7 @@
 #include "jet/write/DatabaseCompactor.h"
 #include "jet/write/HeaderPage.h"
 #include "jet/write/InterruptCleanup.h"
+#include "jet/write/LimitedCompaction.h"
 #include "jet/write/OutputFile.h"
 
 #include <algorithm>
@@ -71,7 +72,9 @@ private:
 
 }  // namespace
 
-CompactResult compactDatabase(const CompactRequest &request)
+CompactResult compactDatabase(const CompactRequest &request) { return write::compactDatabase(request, 0); }
+
+CompactResult write::compactDatabase(const CompactRequest &request, std::uint64_t outputSizeLimit)
 {
     const write::CompactionInProgress running;
     Progress progress(request.progress);
@@ -86,7 +89,7 @@ CompactResult compactDatabase(const CompactRequest &request)
     write::checkTargetPassword(source->header(), request.targetPassword);
     progress.report(2);
 
-    write::OutputFile out(request.targetPath, request.sourcePath, request.outputSizeLimit);
+    write::OutputFile out(request.targetPath, request.sourcePath, outputSizeLimit);
     write::CompactionSettings settings{request.targetPassword, folderOf(request.targetPath),
                                        request.sortMemoryBudget,
                                        [&](double fraction) { progress.report(2 + static_cast<int>(fraction * 83)); }};

@@ -22,8 +22,6 @@ struct CompactRequest {
     // out of order) is sorted. With this default the copying stays well
     // under 300 MiB whatever the database's size.
     std::size_t sortMemoryBudget = 128u << 20;
-    // For tests: writes past this many bytes fail as on a full disk (0 = no limit).
-    std::uint64_t outputSizeLimit = 0;
 };
 
 struct CompactResult {

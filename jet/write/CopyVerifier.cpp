@@ -66,11 +66,16 @@ TableDigest digestTable(const Database &database, const std::string &tableName, 
 
 void verifyCopy(const std::string &path, const std::string &password, const std::vector<ExpectedTable> &tables)
 {
-    const auto copy = Database::open(path, password);
+    verifyCopy([&] { return Database::open(path, password); }, tables);
+}
+
+void verifyCopy(const std::function<std::unique_ptr<Database>()> &openCopy, const std::vector<ExpectedTable> &tables)
+{
+    const auto copy = openCopy();
     DigestingObserver observer;
     CheckOptions options;
     options.rows = &observer;
-    options.reopen = [&] { return Database::open(path, password); };
+    options.reopen = openCopy;
     requireNoProblems(checkDatabase(*copy, options));
     const std::map<std::uint32_t, TableDigest> digests = observer.finish();
     for (const ExpectedTable &expected : tables) {

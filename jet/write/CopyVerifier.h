@@ -7,6 +7,8 @@
 #include "jet/write/RowDigest.h"
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -28,6 +30,9 @@ struct ExpectedTable {
 
 // Throws jet::Error(Damaged) naming the table or the checker's finding.
 void verifyCopy(const std::string &path, const std::string &password, const std::vector<ExpectedTable> &tables);
+// The same for a copy that is no file: `openCopy` opens it afresh on each call
+// (the checker reads the indexes of a table on a second database).
+void verifyCopy(const std::function<std::unique_ptr<Database>()> &openCopy, const std::vector<ExpectedTable> &tables);
 
 // The digest of a table read back from a database (used by verifyCopy and tests).
 TableDigest digestTable(const Database &database, const std::string &tableName, std::uint32_t definitionPage);

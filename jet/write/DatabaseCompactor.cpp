@@ -66,7 +66,7 @@ namespace {
 
 class Compactor {
 public:
-    Compactor(const Database &source, OutputFile &out, const CompactionSettings &settings)
+    Compactor(const Database &source, PageOutput &out, const CompactionSettings &settings)
         : source_(source),
           file_(source.file()),
           settings_(settings),
@@ -173,7 +173,7 @@ std::uint32_t writeGlobalMapAndHeader(const PageFile &file, PageAllocator &alloc
     return static_cast<std::uint32_t>(gaps.size());
 }
 
-CompactionOutcome writeCompactedCopy(const Database &source, OutputFile &out, const CompactionSettings &settings)
+CompactionOutcome writeCompactedCopy(const Database &source, PageOutput &out, const CompactionSettings &settings)
 {
     return Compactor(source, out, settings).run();
 }

@@ -1,4 +1,4 @@
-// The whole copy of one database into an output file, its pages numbered in
+// The whole copy of one database into an output, its pages numbered in
 // one sequence without gaps: page 0, page 1 (the global map), every table
 // definition (MSysObjects first, on page 2), then table after table its data,
 // long-value and index pages together, then the usage maps. Definitions are
@@ -9,7 +9,7 @@
 #include "jet/Database.h"
 #include "jet/write/CopyVerifier.h"
 #include "jet/write/ObjectIdMap.h"
-#include "jet/write/OutputFile.h"
+#include "jet/write/PageOutput.h"
 #include "jet/write/TableCopier.h"
 
 #include <functional>
@@ -36,7 +36,7 @@ struct CompactionSettings {
     std::function<void(double fraction)> progress;  // 0..1 over the copying
 };
 
-CompactionOutcome writeCompactedCopy(const Database &source, OutputFile &out, const CompactionSettings &settings);
+CompactionOutcome writeCompactedCopy(const Database &source, PageOutput &out, const CompactionSettings &settings);
 
 // The steps of a copy, for writers that fill tables their own way (the
 // benchmark's database generator).

@@ -31,7 +31,7 @@ void EncodedPageWriter::flush()
 {
     if (gathered_.empty())
         return;
-    file_.write(static_cast<std::uint64_t>(firstGathered_) * pageSize_, gathered_);
+    output_.write(static_cast<std::uint64_t>(firstGathered_) * pageSize_, gathered_);
     gathered_.clear();
 }
 

@@ -1,11 +1,11 @@
-// Puts finished pages into the output file at their page numbers, RC4-encoding
+// Puts finished pages into the output at their page numbers, RC4-encoding
 // pages >= 1 when the new database is encoded (docs/jet-format-notes.md
 // §rc4.pages). Pages mostly arrive in ascending order, so consecutive ones are
 // gathered and written with one call; flush() must follow the last write.
 #pragma once
 
 #include "jet/Bytes.h"
-#include "jet/write/OutputFile.h"
+#include "jet/write/PageOutput.h"
 
 #include <cstdint>
 #include <vector>
@@ -14,8 +14,8 @@ namespace jet::write {
 
 class EncodedPageWriter {
 public:
-    EncodedPageWriter(OutputFile &file, std::uint32_t pageSize, std::uint32_t encodingKey)
-        : file_(file), pageSize_(pageSize), encodingKey_(encodingKey)
+    EncodedPageWriter(PageOutput &output, std::uint32_t pageSize, std::uint32_t encodingKey)
+        : output_(output), pageSize_(pageSize), encodingKey_(encodingKey)
     {
         gathered_.reserve(kGatheredPages * pageSize);
     }
@@ -29,7 +29,7 @@ public:
 private:
     static constexpr std::size_t kGatheredPages = 64;
 
-    OutputFile &file_;
+    PageOutput &output_;
     std::uint32_t pageSize_;
     std::uint32_t encodingKey_;
     std::vector<std::uint8_t> gathered_;  // pages firstGathered_, firstGathered_ + 1, ...

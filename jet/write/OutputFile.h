@@ -10,6 +10,7 @@
 #pragma once
 
 #include "jet/Bytes.h"
+#include "jet/write/PageOutput.h"
 
 #include <cstdint>
 #include <memory>
@@ -29,7 +30,7 @@ void checkTargetPath(const std::string &sourcePath, const std::string &targetPat
 // that earlier runs left in the target's folder, as paths. Never throws.
 std::vector<std::string> leftoverTemporaryFiles(const std::string &targetPath);
 
-class OutputFile {
+class OutputFile : public PageOutput {
 public:
     // An unnamed file falls back to a named one where the file system has
     // none; tests ask for the named one to prove that road too.
@@ -39,14 +40,13 @@ public:
     // would, so tests can prove the failure paths.
     OutputFile(const std::string &targetPath, const std::string &sourcePath, std::uint64_t sizeLimit = 0,
                Temporary temporary = Temporary::Unnamed);
-    ~OutputFile();
+    ~OutputFile() override;
     OutputFile(const OutputFile &) = delete;
     OutputFile &operator=(const OutputFile &) = delete;
 
-    void write(std::uint64_t offset, ByteSpan bytes);
-    // Makes the file exactly `size` bytes long (zero-filled past what was written).
-    void resize(std::uint64_t size);
-    std::uint64_t size() const { return size_; }
+    void write(std::uint64_t offset, ByteSpan bytes) override;
+    void resize(std::uint64_t size) override;
+    std::uint64_t size() const override { return size_; }
     // The hidden named file, or empty when the copy is an unnamed file.
     const std::string &temporaryPath() const { return temporaryPath_; }
     // A path by which the copy can be opened again to verify it.

@@ -160,6 +160,9 @@ void SpillSorter::sortMemory()
 
 void SpillSorter::openSpillFile()
 {
+    // No folder: a compaction held in memory, which must not touch the file system.
+    if (folder_.empty())
+        spillFailed(ENOSPC);
     spillFd_ = ::open(folder_.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
     if (spillFd_ >= 0)
         return;

@@ -18,7 +18,8 @@ public:
     static constexpr std::size_t kDefaultBudget = 128u << 20;
 
     // `spillFolder` is where run files go (the target's folder: the space is
-    // needed there anyway, and a full disk is reported like any write).
+    // needed there anyway, and a full disk is reported like any write); an
+    // empty one allows no run files, so sorting past the budget fails.
     explicit SpillSorter(std::string spillFolder, std::size_t memoryBudget = kDefaultBudget);
     ~SpillSorter();
     SpillSorter(const SpillSorter &) = delete;

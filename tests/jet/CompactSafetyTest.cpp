@@ -7,6 +7,7 @@
 #include "jet/Database.h"
 #include "jet/Error.h"
 #include "jet/UsageMap.h"
+#include "jet/write/LimitedCompaction.h"
 
 #include <functional>
 
@@ -23,10 +24,11 @@ jet::CompactRequest requestFor(const std::string &sourceName, const std::string 
     return request;
 }
 
-jet::ErrorKind failureKind(const jet::CompactRequest &request, std::string *message = nullptr)
+jet::ErrorKind failureKind(const jet::CompactRequest &request, std::string *message = nullptr,
+                           std::uint64_t outputSizeLimit = 0)
 {
     try {
-        jet::compactDatabase(request);
+        jet::write::compactDatabase(request, outputSizeLimit);
     } catch (const jet::Error &e) {
         if (message)
             *message = e.what();
@@ -63,10 +65,9 @@ TEST(CompactSafetyTest, FullDiskLeavesNoTargetAndNoTemporaryFile)
     for (std::uint64_t limit : {4096ull, 300000ull, 1800000ull}) {  // the copy is 1,884,160 bytes
         SCOPED_TRACE(limit);
         jet::CompactRequest request = requestFor(kNorthwind, scratch.file("out.mdb"));
-        request.outputSizeLimit = limit;
         request.sortMemoryBudget = 4096;  // spill files too must go away
         std::string message;
-        EXPECT_EQ(failureKind(request, &message), jet::ErrorKind::Io);
+        EXPECT_EQ(failureKind(request, &message, limit), jet::ErrorKind::Io);
         EXPECT_NE(message.find("ディスクの空き領域"), std::string::npos) << message;
         EXPECT_EQ(scratch.entries(), 0u);
     }
