@@ -56,9 +56,7 @@ int runCheck(const Options &options, std::ostream &out, std::ostream &err)
             for (const jet::Finding &finding : report.findings)
                 out << (options.files.size() > 1 ? path + "\t" : std::string()) << finding.format() << "\n";
         } catch (const jet::Error &error) {
-            err << "tessivar-jet: " << error.what() << "\n";
-            if (options.json)
-                out << "{\"file\":" << jsonString(path) << ",\"error\":" << jsonString(error.what()) << "}\n";
+            reportUnreadableFile(path, error.what(), options.json, out, err);
             status = kExitUnusable;
         }
     }

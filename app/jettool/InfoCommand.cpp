@@ -157,9 +157,7 @@ int runInfo(const Options &options, std::ostream &out, std::ostream &err)
                 out << (i ? "\n" : "") << "file\t" << path << "\n";
             printText(info, out);
         } catch (const jet::Error &error) {
-            err << "tessivar-jet: " << error.what() << "\n";
-            if (options.json)
-                out << "{\"file\":" << jsonString(path) << ",\"error\":" << jsonString(error.what()) << "}\n";
+            reportUnreadableFile(path, error.what(), options.json, out, err);
             status = kExitUnusable;
         }
     }

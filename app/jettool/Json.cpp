@@ -40,4 +40,12 @@ std::string hexText(jet::ByteSpan bytes)
     return out;
 }
 
+void reportUnreadableFile(const std::string &path, const std::string &reason, bool json, std::ostream &out,
+                          std::ostream &err)
+{
+    err << "tessivar-jet: " << reason << "\n";
+    if (json)
+        out << "{\"file\":" << jsonString(path) << ",\"error\":" << jsonString(reason) << "}\n";
+}
+
 }  // namespace jettool
