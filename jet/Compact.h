@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace jet {
 
@@ -37,6 +38,10 @@ struct CompactResult {
     // data (an index out of key order, usage maps naming pages past the end
     // of the file or of no table, ...); faults that would lose data fail instead.
     std::uint32_t repairs = 0;
+    // What the copy leaves out on purpose, for the user (UTF-8, one sentence
+    // each): a conversion to Jet 3.x cannot hold Access 2000 application
+    // objects. Empty for every same-format compaction.
+    std::vector<std::string> notices;
     // Wall-clock seconds of the phases, for benchmarks.
     double copySeconds = 0;    // reading the source and writing the copy
     double flushSeconds = 0;   // getting the copy onto the disk
