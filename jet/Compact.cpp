@@ -6,6 +6,8 @@
 #include "jet/LockFile.h"
 #include "jet/SourceWatch.h"
 #include "jet/check/MapSurvey.h"
+#include "jet/convert/ConvertedHeader.h"
+#include "jet/convert/DatabaseConverter.h"
 #include "jet/write/DatabaseCompactor.h"
 #include "jet/write/HeaderPage.h"
 #include "jet/write/InterruptCleanup.h"
@@ -29,15 +31,7 @@ void checkEngineType(int engineType)
                                              " には対応していません（4 = Jet 3.x、5 = Jet 4.x）。");
 }
 
-void checkFormatMatches(JetVersion source, int engineType)
-{
-    const int sourceEngine = source == JetVersion::Jet3 ? kEngineJet3 : kEngineJet4;
-    if (sourceEngine != engineType)
-        throw Error(ErrorKind::Unsupported,
-                    std::string("元のデータベースは ") + (source == JetVersion::Jet3 ? "Jet 3.x" : "Jet 4.x") +
-                        " 形式です。Jet 3.x 形式と Jet 4.x 形式の間の変換はまだサポートされていません。" +
-                        "元と同じ形式のエンジンの種類 (" + std::to_string(sourceEngine) + ") を指定してください。");
-}
+JetVersion targetVersion(int engineType) { return engineType == kEngineJet3 ? JetVersion::Jet3 : JetVersion::Jet4; }
 
 class Progress {
 public:
@@ -70,6 +64,48 @@ private:
     std::chrono::steady_clock::time_point last_ = std::chrono::steady_clock::now();
 };
 
+
+// The copy in the other format: written, flushed and verified like a
+// compaction, its content compared with the source's by decoded values.
+CompactResult convertDatabase(const CompactRequest &request, const Database &source, const SourceWatch &sourceWatch,
+                              JetVersion target, std::uint64_t outputSizeLimit, Progress &progress)
+{
+    convert::checkConvertedPassword(source.header(), target, request.targetPassword);
+    progress.report(2);
+    write::OutputFile out(request.targetPath, request.sourcePath, outputSizeLimit);
+    convert::ConversionSettings settings{target, request.targetPassword, folderOf(request.targetPath),
+                                         request.sortMemoryBudget,
+                                         [&](double fraction) { progress.report(2 + static_cast<int>(fraction * 83)); }};
+    CompactResult result;
+    Stopwatch phase;
+    const convert::ConversionOutcome outcome = convert::writeConvertedCopy(source, out, settings);
+    out.resize(static_cast<std::uint64_t>(outcome.pageCount) * outcome.pageSize);
+    result.copySeconds = phase.lap();
+    out.flush();
+    result.flushSeconds = phase.lap();
+    progress.report(88);
+
+    const std::string copyPath = out.readBackPath();
+    convert::verifyConvertedCopy([&] { return Database::open(copyPath, request.targetPassword); }, outcome.expected,
+                                 outcome.copyNormaliser);
+    result.verifySeconds = phase.lap();
+    result.repairs = countMapFaultsRepairedByCopy(source);
+    progress.report(98);
+    sourceWatch.requireUnchanged();
+    out.commit();
+    progress.report(100);
+
+    result.sourceBytes = source.file().fileSize();
+    result.targetBytes = out.size();
+    result.tables = outcome.tables;
+    result.rows = outcome.rows;
+    result.userTables = outcome.userTables;
+    result.userRows = outcome.userRows;
+    result.pageCount = outcome.pageCount;
+    result.notices = outcome.notices;
+    return result;
+}
+
 }  // namespace
 
 CompactResult compactDatabase(const CompactRequest &request) { return write::compactDatabase(request, 0); }
@@ -85,7 +121,9 @@ CompactResult write::compactDatabase(const CompactRequest &request, std::uint64_
 
     const auto source = Database::open(request.sourcePath, request.sourcePassword);
     const SourceWatch sourceWatch(source->file(), request.sourcePath);
-    checkFormatMatches(source->header().version, request.engineType);
+    const JetVersion target = targetVersion(request.engineType);
+    if (target != source->header().version)
+        return convertDatabase(request, *source, sourceWatch, target, outputSizeLimit, progress);
     write::checkTargetPassword(source->header(), request.targetPassword);
     progress.report(2);
 

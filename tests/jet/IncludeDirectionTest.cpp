@@ -18,7 +18,7 @@ const std::map<std::string, std::vector<std::string>> kAllowed = {
     {"jet", {"jet"}},
     {"jet/keys", {"jet", "jet/keys", "jet/keys/data"}},
     {"jet/check", {"jet", "jet/keys", "jet/check"}},
-    {"jet/convert", {"jet", "jet/convert"}},
+    {"jet/convert", {"jet", "jet/keys", "jet/check", "jet/write", "jet/convert"}},
     {"jet/write", {"jet", "jet/check", "jet/write"}},
     {"platform", {"jet", "jet/write", "platform"}},
     {"forms", {"forms"}},
@@ -33,8 +33,9 @@ std::string folderOfHeader(const std::string &header)
 
 bool allowed(const std::string &folder, const std::string &file, const std::string &headerFolder)
 {
-    // The entry for a compaction drives the checker and the writer.
-    if (file == "jet/Compact.cpp" && (headerFolder == "jet/check" || headerFolder == "jet/write"))
+    // The entry for a compaction drives the checker, the writer and the converter.
+    if (file == "jet/Compact.cpp" &&
+        (headerFolder == "jet/check" || headerFolder == "jet/write" || headerFolder == "jet/convert"))
         return true;
     for (const std::string &ok : kAllowed.at(folder))
         if (headerFolder == ok)
