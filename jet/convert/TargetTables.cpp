@@ -21,6 +21,7 @@ constexpr SizedColumn kSystemBinaries[] = {
     {"MSysObjects", "Owner", 255, 510},
     {"MSysObjects", "RmtInfoShort", 255, 510},
     {"MSysACEs", "SID", 255, 510},
+    {"MSysQueries", "Order", 255, 510},
 };
 
 void renumberPositions(TableDef &def)
@@ -49,7 +50,7 @@ void addLvExtra(TableDef &def)
     extra.number = number;
     extra.fixedOffset = static_cast<std::uint16_t>(fixedEnd);
     extra.length = 4;
-    extra.flags = kColumnFixed | 0x02;
+    extra.flags = 0x13;  // fixed, updatable, as in every Jet 4 file's MSysQueries
     extra.collation = def.columns.empty() ? 0 : def.columns.front().collation;
     def.columns.push_back(extra);
     def.maxColumns = std::max<std::uint16_t>(def.maxColumns, static_cast<std::uint16_t>(number + 1));
