@@ -236,7 +236,7 @@ private:
         const TableDef &def = table.source->def;
         const Normaliser normalise = sourceNormaliser(name, def);
         ExpectedConvertedTable expected{name, table.chain.front(), {}, std::nullopt, table.skippedColumns};
-        std::vector<Value> scratch;
+        ValueDigester digester(def, table.skippedColumns);
         TableConversion conversion{source_,
                                    name,
                                    def,
@@ -249,8 +249,7 @@ private:
                                    rowFilter(name, def),
                                    transformer(name, def),
                                    [&](const std::vector<Value> &values) {
-                                       scratch = values;
-                                       expected.digest.add(digestValues(def, scratch, normalise, table.skippedColumns));
+                                       expected.digest.add(digester.digest(values, normalise));
                                    },
                                    std::move(progress)};
         ConvertedTable result = convertTable(conversion);

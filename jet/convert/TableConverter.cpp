@@ -14,6 +14,7 @@
 #include "jet/write/SpillSorter.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <map>
 #include <memory>
 
@@ -36,7 +37,15 @@ struct KeyPart {
     std::size_t position;     // in targetDef.columns
     keys::KeyColumn key;
     keys::TextSortOrder fallback;  // General of the target, for ASCII text under an unknown order
+    std::uint16_t lcid;
 };
+
+std::string lcidText(std::uint16_t lcid)
+{
+    char text[8];
+    std::snprintf(text, sizeof text, "0x%04X", static_cast<unsigned>(lcid));
+    return text;
+}
 
 class IndexKeys {
 public:
@@ -52,7 +61,8 @@ public:
             keys::KeyColumn key{column->type, slot.ascending, keys::TextSortOrder::Unknown};
             if (column->type == ColumnType::Text || column->type == ColumnType::Memo)
                 key.sortOrder = keys::textSortOrder(def.version, column->collation, header.sortOrder, header.codePage, 0);
-            parts_.push_back({column, column->position, key, general});
+            parts_.push_back({column, column->position, key, general,
+                              column->collation != 0 ? column->collation : header.sortOrder});
         }
     }
 
