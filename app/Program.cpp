@@ -106,6 +106,17 @@ MessageBoxHook messagesToStandardError()
     };
 }
 
+// What the copy leaves out on purpose goes where the warnings go, so that a
+// mail holding only standard error still says it.
+void writeNotices(const jet::CompactResult &result)
+{
+    for (const QString &line : CompactionNoticeLines(result)) {
+        if (std::exchange(progressLineOpen, false))
+            writeTo(stderr, QStringLiteral("\n"));
+        writeTo(stderr, line + QLatin1Char('\n'));
+    }
+}
+
 // Hidden copies that interrupted runs of earlier versions left are the user's
 // to delete: the program cannot know whether another run still writes one.
 // They are named before the run, so also when it then fails for want of space.
@@ -163,6 +174,7 @@ int runApplication(int &argc, char **argv, const QStringList &args, bool headles
                                               report->Seconds) + QLatin1Char('\n'));
         if (const QString repairs = CompactionRepairLine(report->Result); !repairs.isEmpty())
             writeTo(stdout, repairs + QLatin1Char('\n'));
+        writeNotices(report->Result);
     }
     if (headless || formMain.ClosedByAutoExit())
         return statusOf(formMain.LastCompactionOutcome());
