@@ -15,13 +15,29 @@ QString percentText(const jet::CompactResult &result)
                        : QString::number(percent, 'f', 1) + QStringLiteral("% 削減");
 }
 
+QString noticeCount(const jet::CompactResult &result)
+{
+    if (result.notices.empty())
+        return {};
+    return QStringLiteral(" 注意 ") + QString::number(result.notices.size()) + QStringLiteral(" 件");
+}
+
+QString noticeLines(const jet::CompactResult &result)
+{
+    QString lines;
+    for (const std::string &notice : result.notices)
+        lines += QStringLiteral("\n注意: ") + QString::fromStdString(notice);
+    return lines;
+}
+
 }  // namespace
 
 QString CompactionResultText(const CompactionReport &report)
 {
     const jet::CompactResult &r = report.Result;
     return readable(r.sourceBytes) + QStringLiteral(" → ") + readable(r.targetBytes) + QStringLiteral(" (") +
-           percentText(r) + QStringLiteral(", ") + QString::number(report.Seconds, 'f', 2) + QStringLiteral(" 秒)");
+           percentText(r) + QStringLiteral(", ") + QString::number(report.Seconds, 'f', 2) + QStringLiteral(" 秒)") +
+           noticeCount(r);
 }
 
 QString CompactionResultToolTip(const CompactionReport &report)
@@ -39,7 +55,7 @@ QString CompactionResultToolTip(const CompactionReport &report)
            QStringLiteral(")\nユーザー テーブル: ") + QString::number(r.userTables) + QStringLiteral(" (行 ") +
            QString::number(r.userRows) + QStringLiteral(")\nシステム テーブル: ") + QString::number(systemTables) +
            QStringLiteral(" (行 ") + QString::number(systemRows) + QStringLiteral(")\n所要時間: ") +
-           QString::number(report.Seconds, 'f', 2) + QStringLiteral(" 秒");
+           QString::number(report.Seconds, 'f', 2) + QStringLiteral(" 秒") + noticeLines(r);
 }
 
 QString CompactionFailedText()

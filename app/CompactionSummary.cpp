@@ -54,3 +54,11 @@ QString CompactionRepairLine(const jet::CompactResult &result)
         return {};
     return QStringLiteral("元のデータベースで ") + QString::number(result.repairs) + QStringLiteral(" 件の問題を修復しました。");
 }
+
+QStringList CompactionNoticeLines(const jet::CompactResult &result)
+{
+    QStringList lines;
+    for (const std::string &notice : result.notices)
+        lines << QStringLiteral("注意: ") + oneLine(QString::fromStdString(notice));
+    return lines;
+}

@@ -6,6 +6,7 @@
 #include "jet/Compact.h"
 
 #include <QString>
+#include <QStringList>
 
 // "最適化しました: "<source>" <n> バイト (<n'> MB) -> "<target>" <m> バイト
 // (<m'> MB) (<saved> バイト (<saved'> KB), <p>% 削減), ユーザー テーブル <t>
@@ -22,3 +23,9 @@ QString CompactionSummaryLine(const QString &sourcePath, const QString &targetPa
 // line of its own after the summary so that the summary line keeps its form;
 // empty when there was nothing to repair.
 QString CompactionRepairLine(const jet::CompactResult &result);
+
+// "注意: <sentence>" for each thing the copy leaves out on purpose
+// (jet::CompactResult::notices), in the engine's order, each on one line:
+// a headless run writes them to standard error, where a cron job's mail
+// shows them beside the warnings. Empty for a copy that leaves nothing out.
+QStringList CompactionNoticeLines(const jet::CompactResult &result);

@@ -106,6 +106,17 @@ MessageBoxHook messagesToStandardError()
     };
 }
 
+// What the copy leaves out on purpose goes where the warnings go, so that a
+// mail holding only standard error still says it.
+void writeNotices(const jet::CompactResult &result)
+{
+    for (const QString &line : CompactionNoticeLines(result)) {
+        if (std::exchange(progressLineOpen, false))
+            writeTo(stderr, QStringLiteral("\n"));
+        writeTo(stderr, line + QLatin1Char('\n'));
+    }
+}
+
 // Hidden copies that interrupted runs of earlier versions left are the user's
 // to delete: the program cannot know whether another run still writes one.
 // They are named before the run, so also when it then fails for want of space.
@@ -163,6 +174,7 @@ int runApplication(int &argc, char **argv, const QStringList &args, bool headles
                                               report->Seconds) + QLatin1Char('\n'));
         if (const QString repairs = CompactionRepairLine(report->Result); !repairs.isEmpty())
             writeTo(stdout, repairs + QLatin1Char('\n'));
+        writeNotices(report->Result);
     }
     if (headless || formMain.ClosedByAutoExit())
         return statusOf(formMain.LastCompactionOutcome());
@@ -189,7 +201,8 @@ QString UsageText()
         "  -sp:パスワード  最適化するMDBファイルのパスワード\n"
         "  -tf:パス        最適化したMDBファイルの保存場所\n"
         "  -tp:パスワード  最適化したMDBファイルに付けるパスワード\n"
-        "  -et:4|5         保存する形式 (4: Jet 3.X形式, 5: Jet 4.X形式; 既定は 5)\n"
+        "  -et:4|5         保存する形式 (4: Jet 3.X形式, 5: Jet 4.X形式; 既定は 5;\n"
+        "                  元のファイルと違う形式なら変換する)\n"
         "  -oe             最適化が終わったら終了する\n"
         "  -as             起動してすぐに最適化する\n"
         "  --help          この説明を表示する\n"

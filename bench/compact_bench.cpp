@@ -6,14 +6,21 @@
 // Copies the file with cp (once to warm the page cache, once timed, once
 // followed by a sync of the copy), then compacts it in a child process and
 // reports its time by phase, throughput (source bytes per second) and peak
-// resident memory. Make a large input with
-// make_big_database. Nothing here runs in CI.
+// resident memory. Then the same figures for the conversions: the database
+// into the other format, and that copy back into the database's own format
+// (so a Jet 4 input, as make_big_database makes, gives Jet 4 -> Jet 3 and
+// Jet 3 -> Jet 4). A conversion that fails is reported and the run goes on;
+// a Jet 3 copy cannot pass 1 GB, so for the way down take an input below
+// that (make_big_database ... 1000 gives about 360 MiB). Make a large input
+// with make_big_database. Nothing here runs in CI.
 #include "jet/Compact.h"
 #include "jet/Error.h"
+#include "jet/PageFile.h"
 
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -64,6 +71,75 @@ ChildRun copyWithCpAndSync(const std::string &from, const std::string &to)
     });
 }
 
+struct Compaction {
+    ChildRun run;
+    double sourceMiB = 0;
+    double targetMiB = 0;
+};
+
+double mebibytes(const std::string &path)
+{
+    return fs::exists(path) ? static_cast<double>(fs::file_size(path)) / 1048576.0 : 0.0;
+}
+
+// One compaction in a child, so that its peak memory is its own; the child
+// prints its phases, indented under `label`, or why it failed.
+Compaction timedCompaction(const char *label, const std::string &source, const std::string &password,
+                           const std::string &target, int engineType)
+{
+    std::printf("%s\n", label);
+    std::fflush(stdout);
+    Compaction compaction;
+    compaction.sourceMiB = mebibytes(source);
+    compaction.run = inChild([&] {
+        try {
+            jet::CompactRequest request;
+            request.sourcePath = source;
+            request.sourcePassword = password;
+            request.targetPath = target;
+            request.targetPassword = password;
+            request.engineType = engineType;
+            const jet::CompactResult result = jet::compactDatabase(request);
+            // The child's own lines come first; _exit does not flush stdio.
+            std::printf("  copying        %10.2f s\n  flushing       %10.2f s\n  verifying      %10.2f s\n",
+                        result.copySeconds, result.flushSeconds, result.verifySeconds);
+            for (const std::string &notice : result.notices)
+                std::printf("  notice: %s\n", notice.c_str());
+            std::fflush(stdout);
+            return 0;
+        } catch (const std::exception &e) {  // jet::Error, or memory running out
+            std::printf("  failed: %s\n", e.what());
+            std::fflush(stdout);
+            return 1;
+        }
+    });
+    compaction.targetMiB = mebibytes(target);
+    return compaction;
+}
+
+void printCompaction(const char *name, const Compaction &c)
+{
+    if (c.run.status != 0) {
+        std::printf("%-16s %10.2f s  FAILED\n", name, c.run.seconds);
+        return;
+    }
+    std::printf("%-16s %10.2f s  %8.1f MB/s  peak %6.1f MiB  (ok)  target %.1f MiB\n", name, c.run.seconds,
+                c.sourceMiB / c.run.seconds, c.run.peakKiB / 1024.0, c.targetMiB);
+}
+
+// The same-format compaction keeps the source's format, whatever it is.
+int engineTypeOf(const std::string &path)
+{
+    try {
+        return jet::PageFile::openWithoutPassword(path)->version() == jet::JetVersion::Jet3 ? 4 : 5;
+    } catch (const jet::Error &e) {
+        std::printf("format unknown (%s); taken as Jet 4\n", e.what());
+        return 5;
+    }
+}
+
+const char *conversionTo(int engineType) { return engineType == 4 ? "Jet 4 -> Jet 3" : "Jet 3 -> Jet 4"; }
+
 }  // namespace
 
 int main(int argc, char **argv)
@@ -78,6 +154,8 @@ int main(int argc, char **argv)
     fs::create_directories(work);
     const std::string copy = (work / "copy.mdb").string();
     const std::string target = (work / "compacted.mdb").string();
+    const std::string converted = (work / "converted.mdb").string();
+    const std::string back = (work / "converted-back.mdb").string();
     const double mib = static_cast<double>(fs::file_size(source)) / 1048576.0;
 
     copyWithCp(source, copy);  // warms the page cache for both runs
@@ -87,37 +165,32 @@ int main(int argc, char **argv)
     const ChildRun cpSync = copyWithCpAndSync(source, copy);
     fs::remove(copy);
 
-    std::string failure;
-    const ChildRun compaction = inChild([&] {
-        try {
-            jet::CompactRequest request;
-            request.sourcePath = source;
-            request.sourcePassword = password;
-            request.targetPath = target;
-            request.targetPassword = password;
-            request.engineType = 5;
-            const jet::CompactResult result = jet::compactDatabase(request);
-            // The child's own lines come first; _exit does not flush stdio.
-            std::printf("  copying        %10.2f s\n  flushing       %10.2f s\n  verifying      %10.2f s\n",
-                        result.copySeconds, result.flushSeconds, result.verifySeconds);
-            std::fflush(stdout);
-            return 0;
-        } catch (const jet::Error &e) {
-            std::fprintf(stderr, "compaction failed: %s\n", e.what());
-            return 1;
-        }
-    });
-    const double targetMiB = fs::exists(target) ? static_cast<double>(fs::file_size(target)) / 1048576.0 : 0.0;
+    const int ownType = engineTypeOf(source);
+    const int otherType = ownType == 5 ? 4 : 5;
+    const Compaction compaction = timedCompaction("compaction (same format)", source, password, target, ownType);
+    fs::remove(target);
+    const Compaction there = timedCompaction(conversionTo(otherType), source, password, converted, otherType);
+    // The way back starts from the converted copy; without one there is nothing to time.
+    std::optional<Compaction> backAgain;
+    if (there.run.status == 0)
+        backAgain = timedCompaction(conversionTo(ownType), converted, password, back, ownType);
 
     std::printf("source           %10.1f MiB\n", mib);
     std::printf("cp               %10.2f s  %8.1f MB/s  peak %6.1f MiB\n", cp.seconds, mib / cp.seconds,
                 cp.peakKiB / 1024.0);
     std::printf("cp + sync        %10.2f s  %8.1f MB/s\n", cpSync.seconds, mib / cpSync.seconds);
-    std::printf("compaction       %10.2f s  %8.1f MB/s  peak %6.1f MiB  (%s)\n", compaction.seconds,
-                mib / compaction.seconds, compaction.peakKiB / 1024.0, compaction.status == 0 ? "ok" : "FAILED");
-    std::printf("compaction / cp  %10.2f x\n", compaction.seconds / cp.seconds);
-    std::printf("compaction / (cp + sync) %6.2f x\n", compaction.seconds / cpSync.seconds);
-    std::printf("target           %10.1f MiB (%.1f %% of the source)\n", targetMiB, 100.0 * targetMiB / mib);
+    std::printf("compaction       %10.2f s  %8.1f MB/s  peak %6.1f MiB  (%s)\n", compaction.run.seconds,
+                mib / compaction.run.seconds, compaction.run.peakKiB / 1024.0,
+                compaction.run.status == 0 ? "ok" : "FAILED");
+    std::printf("compaction / cp  %10.2f x\n", compaction.run.seconds / cp.seconds);
+    std::printf("compaction / (cp + sync) %6.2f x\n", compaction.run.seconds / cpSync.seconds);
+    std::printf("target           %10.1f MiB (%.1f %% of the source)\n", compaction.targetMiB,
+                100.0 * compaction.targetMiB / mib);
+    printCompaction(conversionTo(otherType), there);
+    if (backAgain)
+        printCompaction(conversionTo(ownType), *backAgain);
+    else
+        std::printf("%-16s not run: no converted copy to start from\n", conversionTo(ownType));
     fs::remove_all(work);
-    return compaction.status == 0 ? 0 : 1;
+    return compaction.run.status == 0 ? 0 : 1;
 }

@@ -134,7 +134,7 @@ std::string usageText()
            "  --password PW         データベースのパスワード (環境変数 TESSIVAR_PASSWORD でも可)\n"
            "  --target-password PW  最適化したファイルのパスワード (TESSIVAR_TARGET_PASSWORD;\n"
            "                        既定は元のパスワード)\n"
-           "  --format jet3|jet4    最適化したファイルの形式 (既定は元の形式)\n"
+           "  --format jet3|jet4    最適化したファイルの形式 (既定は元の形式; 違う形式なら変換する)\n"
            "  --json                ファイルごとに JSON オブジェクトを 1 行で表示する\n"
            "終了コード: 0 成功, 1 問題あり / 失敗したファイルあり, 2 使い方の誤り / 読めないファイル\n";
 }

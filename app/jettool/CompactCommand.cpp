@@ -2,10 +2,8 @@
 // file that fails (in use, damaged, wrong password) is reported and the next
 // one is taken; the exit status says whether any failed.
 #include "app/jettool/Commands.h"
+#include "app/jettool/CompactReport.h"
 #include "app/jettool/InPlace.h"
-#include "app/jettool/Json.h"
-
-#include "app/ByteSize.h"
 
 #include "jet/Error.h"
 #include "jet/PageFile.h"
@@ -17,15 +15,6 @@
 namespace jettool {
 
 namespace {
-
-struct FileOutcome {
-    std::string file;
-    std::string target;  // where the copy went (the file itself when in place)
-    std::optional<std::string> backup;
-    std::optional<std::string> error;
-    jet::CompactResult result;
-    double seconds = 0;
-};
 
 // "sales.mdb" -> "sales-compact.mdb"; the extension is kept as it is written.
 std::string besideTarget(const std::string &path)
@@ -70,9 +59,9 @@ void clearProgressLine()
         std::fputs("\r\033[K", stderr);
 }
 
-FileOutcome compactOne(const std::string &path, const Options &options)
+CompactOutcome compactOne(const std::string &path, const Options &options)
 {
-    FileOutcome outcome;
+    CompactOutcome outcome;
     outcome.file = path;
     const auto start = std::chrono::steady_clock::now();
     try {
@@ -97,55 +86,6 @@ FileOutcome compactOne(const std::string &path, const Options &options)
     return outcome;
 }
 
-std::string percentText(std::uint64_t before, std::uint64_t after)
-{
-    char text[32];
-    const double percent = PercentSaved(before, after);
-    std::snprintf(text, sizeof text, percent < 0 ? "%.1f%% 増加" : "%.1f%% 削減", percent < 0 ? -percent : percent);
-    return text;
-}
-
-std::string sizesText(std::uint64_t before, std::uint64_t after)
-{
-    return std::to_string(before) + " -> " + std::to_string(after) + " バイト (" + ReadableByteSize(before) + " -> " +
-           ReadableByteSize(after) + ", " + percentText(before, after) + ")";
-}
-
-void printLine(const FileOutcome &outcome, std::ostream &out, std::ostream &err)
-{
-    if (outcome.error) {
-        out << "失敗: " << outcome.file << ": " << *outcome.error << "\n";
-        err << "tessivar-jet: " << *outcome.error << "\n";
-        return;
-    }
-    out << "最適化しました: " << outcome.file;
-    if (outcome.target != outcome.file)
-        out << " -> " << outcome.target;
-    out << ": " << sizesText(outcome.result.sourceBytes, outcome.result.targetBytes);
-    if (outcome.backup)
-        out << ", 元のファイル " << *outcome.backup;
-    char seconds[32];
-    std::snprintf(seconds, sizeof seconds, ", %.2f 秒\n", outcome.seconds);
-    out << seconds;
-}
-
-void printJson(const FileOutcome &outcome, std::ostream &out)
-{
-    out << "{\"file\":" << jsonString(outcome.file) << ",\"ok\":" << (outcome.error ? "false" : "true");
-    if (outcome.error) {
-        out << ",\"error\":" << jsonString(*outcome.error) << "}\n";
-        return;
-    }
-    const jet::CompactResult &r = outcome.result;
-    char seconds[32];
-    std::snprintf(seconds, sizeof seconds, "%.3f", outcome.seconds);
-    out << ",\"target\":" << jsonString(outcome.target)
-        << ",\"backup\":" << (outcome.backup ? jsonString(*outcome.backup) : std::string("null"))
-        << ",\"sourceBytes\":" << r.sourceBytes << ",\"targetBytes\":" << r.targetBytes
-        << ",\"userTables\":" << r.userTables << ",\"userRows\":" << r.userRows << ",\"tables\":" << r.tables
-        << ",\"rows\":" << r.rows << ",\"seconds\":" << seconds << "}\n";
-}
-
 }  // namespace
 
 int runCompact(const Options &options, std::ostream &out, std::ostream &err)
@@ -154,11 +94,11 @@ int runCompact(const Options &options, std::ostream &out, std::ostream &err)
     std::uint64_t before = 0;
     std::uint64_t after = 0;
     for (const std::string &path : options.files) {
-        const FileOutcome outcome = compactOne(path, options);
+        const CompactOutcome outcome = compactOne(path, options);
         if (options.json)
-            printJson(outcome, out);
+            printCompactJson(outcome, out);
         else
-            printLine(outcome, out, err);
+            printCompactLine(outcome, out, err);
         out.flush();
         if (outcome.error) {
             ++failed;
@@ -167,13 +107,8 @@ int runCompact(const Options &options, std::ostream &out, std::ostream &err)
         before += outcome.result.sourceBytes;
         after += outcome.result.targetBytes;
     }
-    if (!options.json) {
-        const std::size_t done = options.files.size() - failed;
-        out << "合計: " << done << " ファイルを最適化";
-        if (failed)
-            out << ", " << failed << " ファイルは失敗";
-        out << ": " << sizesText(before, after) << "\n";
-    }
+    if (!options.json)
+        printCompactTotal(options.files.size() - failed, failed, before, after, out);
     return failed ? kExitProblems : kExitOk;
 }
 

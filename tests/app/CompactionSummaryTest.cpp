@@ -74,3 +74,13 @@ TEST(CompactionSummary, RepairsOfTheSourceGetALineOfTheirOwnOnlyWhenThereWereAny
     EXPECT_EQ(CompactionRepairLine(repaired), QStringLiteral("元のデータベースで 3 件の問題を修復しました。"));
     EXPECT_EQ(CompactionSummaryLine("a", "b", repaired, 1), CompactionSummaryLine("a", "b", result(10, 5, 1, 1), 1));
 }
+
+TEST(CompactionSummary, EveryNoticeIsALineOfItsOwnAndTheSummaryKeepsItsForm)
+{
+    jet::CompactResult converted = result(10, 5, 1, 1);
+    EXPECT_TRUE(CompactionNoticeLines(converted).isEmpty());
+    converted.notices = {"フォームは含めていません。", "二行に\nまたがる文です。"};
+    EXPECT_EQ(CompactionNoticeLines(converted),
+              (QStringList{QStringLiteral("注意: フォームは含めていません。"), QStringLiteral("注意: 二行に?またがる文です。")}));
+    EXPECT_EQ(CompactionSummaryLine("a", "b", converted, 1), CompactionSummaryLine("a", "b", result(10, 5, 1, 1), 1));
+}

@@ -323,6 +323,26 @@ TEST_F(FormMainTest, ResultSectionShowsTheFiguresOrTheFailureBesideTheCommandsTe
     EXPECT_EQ(form.StatusBarResult->toolTip(), QStringLiteral("壊れています。"));
 }
 
+TEST_F(FormMainTest, ResultSectionCountsTheNoticesAndItsTooltipHoldsEachInFull)
+{
+    form.show();
+    fillJob(existingFile(QStringLiteral("s.mdb")), QStringLiteral("/t.mdb"));
+    const std::vector<std::string> notices = {"フォームは含めていません。", "二つ目のお知らせです。"};
+    engine.log().onCall = [&notices] {
+        CompactionReport report{QStringLiteral("/s.mdb"), QStringLiteral("/t.mdb"), {}, 1.5};
+        report.Result.sourceBytes = 2048;
+        report.Result.targetBytes = 1024;
+        report.Result.notices = notices;
+        CurrentCompactionReport()(report);
+    };
+    form.ActionTessivarExecute(nullptr);
+    EXPECT_TRUE(boxes.empty()) << "a notice is no failure";
+    EXPECT_EQ(form.StatusBarResult->text(), QStringLiteral("2.0 KB → 1.0 KB (50.0% 削減, 1.50 秒) 注意 2 件"));
+    EXPECT_TRUE(form.StatusBarResult->toolTip().endsWith(
+        QStringLiteral("1.50 秒\n注意: フォームは含めていません。\n注意: 二つ目のお知らせです。")))
+        << form.StatusBarResult->toolTip().toStdString();
+}
+
 TEST_F(FormMainTest, BrowseCommandsPresetExistingFilesAndWriteBackAcceptedOnes)
 {
     const QString source = existingFile(QStringLiteral("s.mdb"));

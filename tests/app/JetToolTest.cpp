@@ -1,6 +1,7 @@
 // tessivar-jet as a sysadmin's script uses it: help and version, info
 // without the password, JSON per file, and compaction of many files, in
 // place or beside them.
+#include "app/jettool/CompactReport.h"
 #include "support/TestData.h"
 
 #include <QDir>
@@ -13,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <sys/stat.h>
 
 namespace {
@@ -200,6 +202,8 @@ TEST_F(JetTool, SeveralFilesGoOnPastOneInUseAndPasswordsComeFromTheEnvironment)
     EXPECT_EQ(objects[0][QStringLiteral("sourceBytes")].toInteger(), 88064);
     EXPECT_EQ(objects[0][QStringLiteral("userTables")].toInt(), 1);
     EXPECT_EQ(objects[0][QStringLiteral("userRows")].toInt(), 10);
+    EXPECT_TRUE(objects[0][QStringLiteral("notices")].isArray());
+    EXPECT_TRUE(objects[0][QStringLiteral("notices")].toArray().isEmpty()) << "a same-format copy leaves nothing out";
     EXPECT_FALSE(objects[1][QStringLiteral("ok")].toBool());
     EXPECT_TRUE(objects[1][QStringLiteral("error")].toString().contains(QStringLiteral("busy.ldb")));
     EXPECT_TRUE(objects[2][QStringLiteral("ok")].toBool()) << objects[2][QStringLiteral("error")].toString().toStdString();
@@ -210,4 +214,31 @@ TEST_F(JetTool, SeveralFilesGoOnPastOneInUseAndPasswordsComeFromTheEnvironment)
     const QString copy = dir_.filePath(QStringLiteral("locked-compact.mdb"));
     EXPECT_EQ(runTool({QStringLiteral("info"), copy, QStringLiteral("--password"), QStringLiteral("ucanaccess")}).exitCode, 0);
     EXPECT_EQ(runTool({QStringLiteral("info"), copy, QStringLiteral("--password"), QStringLiteral("")}).exitCode, 2);
+}
+
+TEST(JetToolCompactReport, EveryNoticeIsInTheSummaryAndInTheJsonObject)
+{
+    jettool::CompactOutcome converted;
+    converted.file = "/srv/data/sales.mdb";
+    converted.target = "/srv/data/sales-compact.mdb";
+    converted.result.sourceBytes = 2048;
+    converted.result.targetBytes = 1024;
+    converted.result.notices = {"フォームは含めていません。", "\"引用符\" と\n改行のある文です。"};
+    std::ostringstream out;
+    std::ostringstream err;
+    jettool::printCompactLine(converted, out, err);
+    const QStringList lines = QString::fromStdString(out.str()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 3) << out.str();
+    EXPECT_TRUE(lines[0].startsWith(QStringLiteral("最適化しました: /srv/data/sales.mdb -> "))) << out.str();
+    EXPECT_EQ(lines[1], QStringLiteral("注意: /srv/data/sales.mdb: フォームは含めていません。"));
+    EXPECT_EQ(lines[2], QStringLiteral("注意: /srv/data/sales.mdb: \"引用符\" と 改行のある文です。"));
+    EXPECT_TRUE(err.str().empty()) << "a notice is no failure";
+
+    std::ostringstream json;
+    jettool::printCompactJson(converted, json);
+    QJsonParseError error;
+    const QJsonObject object = QJsonDocument::fromJson(QByteArray::fromStdString(json.str()), &error).object();
+    ASSERT_EQ(error.error, QJsonParseError::NoError) << json.str();
+    EXPECT_EQ(object[QStringLiteral("notices")].toArray(),
+              (QJsonArray{QStringLiteral("フォームは含めていません。"), QStringLiteral("\"引用符\" と\n改行のある文です。")}));
 }
