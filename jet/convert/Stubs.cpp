@@ -1,13 +1,8 @@
 // Temporary stand-ins until the real pieces are merged.
 #include "jet/convert/ConvertedHeader.h"
-#include "jet/convert/PropertyBlob.h"
 #include "jet/convert/SidCodec.h"
 #include "jet/Error.h"
 namespace jet::convert {
-std::vector<std::uint8_t> convertPropertyBlob(ByteSpan blob, JetVersion, JetVersion, unsigned, const std::string &)
-{ return {blob.begin(), blob.end()}; }
-std::vector<std::uint8_t> neutralPropertyBlob(ByteSpan blob, JetVersion, unsigned, const std::string &)
-{ return {blob.begin(), blob.end()}; }
 const KnownStream &upgradeStream() { static KnownStream s{40000.5, {std::vector<std::uint8_t>(200, 0)}}; return s; }
 std::vector<std::uint8_t> applySidStream(const SidStream &stream, ByteSpan sid, const std::string &)
 { std::vector<std::uint8_t> out(sid.begin(), sid.end()); for (std::size_t i = 0; i < out.size() && i < stream.bytes.size(); ++i) out[i] ^= stream.bytes[i]; return out; }

@@ -80,8 +80,8 @@ public:
             if (column.sortOrder == keys::TextSortOrder::Unknown && isText(column.type) && !value.isNull()) {
                 if (!asciiOnly(value))
                     throw Error(ErrorKind::Unsupported,
-                                where_ + " の列 '" + part.column->name + "' に、このデータベースの並べ替え順序では" +
-                                    "索引のキーを計算できない文字があるため、形式を変換できません。");
+                                where_ + " の列 '" + part.column->name + "' に、並べ替え順序 " + lcidText(part.lcid) +
+                                    " では索引のキーを計算できない文字があるため、形式を変換できません。");
                 column.sortOrder = part.fallback;
             }
             if (!keys::appendKeyColumn(key, column, value))
