@@ -326,8 +326,8 @@ TEST(ConvertPropertyBlob, TextJet3CannotHoldIsRefusedByName)
         [&] { return convertPropertyBlob(value.bytes, JetVersion::Jet4, JetVersion::Jet3, 1252, "テーブル 'T'"); });
     ASSERT_TRUE(error);
     EXPECT_EQ(error->kind(), jet::ErrorKind::Unsupported);
-    for (const char *part : {"テーブル 'T'", "'Name'", "'Description'", "U+540D"})
-        EXPECT_NE(std::string(error->what()).find(part), std::string::npos) << error->what();
+    for (const char *expected : {"テーブル 'T'", "'Name'", "'Description'", "U+540D"})
+        EXPECT_NE(std::string(error->what()).find(expected), std::string::npos) << error->what();
 
     BlobBuilder name(JetVersion::Jet4);
     name.names({u"Größe", u"Ω"});
