@@ -151,7 +151,7 @@ private:
     {
         bool accessObjectsLeftOut = false;
         for (const write::SourceTable &table : tables_) {
-            if (jet3_ && leftOutOfJet3(table.name, table.def, codePage_)) {
+            if (jet3_ && table.kind == TableKind::System && leftOutOfJet3(table.name, table.def, codePage_)) {
                 removedIds_.insert(table.def.firstPage);
                 accessObjectsLeftOut = accessObjectsLeftOut || table.def.rowCount > 0;
                 if (table.name == "MSysAccessObjects")

@@ -90,8 +90,6 @@ bool leftOutOfJet3(const std::string &name, const TableDef &source, unsigned cod
 {
     if (name.rfind("MSys", 0) != 0)
         return false;
-    if (name == "MSysAccessObjects")
-        return true;
     const TableDef jet3 = targetDefinition(name, source, JetVersion::Jet3);
     return !checkJet3Definition(describeTable(jet3, name), codePage).empty();
 }

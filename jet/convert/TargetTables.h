@@ -20,7 +20,9 @@ namespace jet::convert {
 // The table as the target format lays it out.
 TableDef targetDefinition(const std::string &name, const TableDef &source, JetVersion target);
 
-// A system table a Jet 3 copy cannot hold (empty = it can).
+// A system table a Jet 3 copy cannot hold. Access 2000's MSysAccessObjects
+// (Data of type 0x11) is one; the Binary(241) one a later Access adds to an
+// Access 97 file is not.
 bool leftOutOfJet3(const std::string &name, const TableDef &source, unsigned codePage);
 
 // MSysObjects types of the Access objects kept in MSysAccessObjects from
