@@ -69,9 +69,11 @@ const std::set<std::string> kMdbtoolsMissesPartOfTheSource = {
     "jackcess__V2003_testIndexPropertiesV2003.mdb",
 };
 
-bool sameContent(const std::string &name, const CommandResult &verdict)
+// With Access objects left out the catalogs differ on purpose: then the user
+// tables as mdb-reader reads them must still be the same.
+bool sameContent(const std::string &name, const CommandResult &verdict, bool objectsLeftOut = false)
 {
-    if (kMdbtoolsMissesPartOfTheSource.count(name))
+    if (objectsLeftOut || kMdbtoolsMissesPartOfTheSource.count(name))
         return verdict.output.find("mdb-reader: same") != std::string::npos;
     return verdict.output.find("compare-content: same content") != std::string::npos;
 }
@@ -92,14 +94,10 @@ TEST(ConvertDatabase, EveryTestFileConvertsOrIsRefusedForAReason)
             EXPECT_EQ(refused, kRefused.end()) << "converted, but expected refused";
             ++converted;
             EXPECT_EQ(versionOf(copy, file.password), other(from));
-            if (!result.notices.empty()) {
-                // Forms and reports left out: the readers list them, so they see a difference.
-                ++withNotices;
-                continue;
-            }
+            withNotices += !result.notices.empty();
             if (oracles) {
                 const CommandResult verdict = compareAcross(file.path(), copy, file.password);
-                EXPECT_TRUE(sameContent(file.name, verdict)) << verdict.output;
+                EXPECT_TRUE(sameContent(file.name, verdict, !result.notices.empty())) << verdict.output;
             }
             if (from == jet::JetVersion::Jet3) {
                 const std::string back = scratch.file("back-" + file.name);
