@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 #include <set>
 
@@ -33,7 +34,8 @@ AcesByObject acesByObject(const jet::Database &db, const jet::convert::SidStream
     db.forEachRow(def, "MSysACEs", [&](const jet::LiveRow &, jet::RowDecoder &decoder, const std::string &where) {
         const jet::Value id = decoder.value(*def.columnByName("ObjectId"), where);
         const Sid sid = decoder.value(*def.columnByName("SID"), where).bytes;
-        out[names[static_cast<std::uint32_t>(id.integer)]].insert(stream ? jet::convert::applySidStream(*stream, sid, where) : sid);
+        const std::string &object = names[static_cast<std::uint32_t>(id.integer)];
+        out[object].insert(stream ? jet::convert::applySidStream(*stream, sid, where) : sid);
     });
     return out;
 }
