@@ -18,7 +18,7 @@ const std::map<std::string, std::vector<std::string>> kAllowed = {
     {"jet", {"jet"}},
     {"jet/keys", {"jet", "jet/keys", "jet/keys/data"}},
     {"jet/check", {"jet", "jet/keys", "jet/check"}},
-    {"jet/convert", {"jet", "jet/keys", "jet/check", "jet/write", "jet/convert"}},
+    {"jet/convert", {"jet", "jet/keys", "jet/check", "jet/write", "jet/convert", "jet/convert/data"}},
     {"jet/write", {"jet", "jet/check", "jet/write"}},
     {"platform", {"jet", "jet/write", "platform"}},
     {"forms", {"forms"}},
