@@ -11,7 +11,7 @@ namespace {
 
 using Sid = std::vector<std::uint8_t>;
 
-const std::string kRefusal = "ユーザー レベルのセキュリティが設定されたデータベースは変換できません。";
+const std::string kRefusal = "アクセス権の情報 (MSysACEs と MSysObjects の SID) を変換先の形式で正しく書けないため、形式を変換できません。";
 
 Error refusal(const std::string &detail) { return Error(ErrorKind::Unsupported, kRefusal + " " + detail); }
 

@@ -52,7 +52,7 @@ void expectRefused(const std::function<void()> &call)
         ADD_FAILURE() << "not refused";
     } catch (const jet::Error &error) {
         EXPECT_EQ(error.kind(), jet::ErrorKind::Unsupported);
-        EXPECT_EQ(std::string(error.what()).rfind("ユーザー レベルのセキュリティが設定されたデータベースは変換できません。", 0), 0u);
+        EXPECT_EQ(std::string(error.what()).rfind("アクセス権の情報 (MSysACEs と MSysObjects の SID) を変換先の形式で正しく書けないため、形式を変換できません。", 0), 0u);
     }
 }
 
