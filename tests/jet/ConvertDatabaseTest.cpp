@@ -52,12 +52,35 @@ CommandResult compareAcross(const std::string &source, const std::string &target
 }
 
 // The refusals the test files must meet, by file, with a piece of the message.
+// The SID ones: the file's key stream cannot be pinned down from the SIDs known
+// in advance (docs/sid-study.md).
+constexpr const char *kSid = "SID) を変換先の形式で正しく書けない";
 const std::map<std::string, std::string> kRefused = {
     {"jackcess__V2000_fixedNumericTestV2000.mdb", "十進型 (Decimal)"},
     {"jackcess__V2003_fixedNumericTestV2003.mdb", "十進型 (Decimal)"},
     {"ucanaccess__functionsV2000.mdb", "十進型 (Decimal)"},
     {"tika__testAccess2_2000.mdb", "U+666E"},
-    {"satoh-accessreader__TestDataBase_Test.mdb", "並べ替え順序"},
+    {"jackcess__V2000_compIndexTestV2000.mdb", kSid},
+    {"jackcess__V2000_delTestV2000.mdb", kSid},
+    {"jackcess__V2000_indexTestV2000.mdb", kSid},
+    {"jackcess__V2000_test2V2000.mdb", kSid},
+    {"jackcess__V2003_delTestV2003.mdb", kSid},
+    {"jackcess__V2003_fixedTextTestV2003.mdb", kSid},
+    {"jackcess__V2003_test2V2003.mdb", kSid},
+    {"mdbreader__creation-date_data_V2000.mdb", kSid},
+    {"mdbreader__password_data_V2000_with-password.mdb", kSid},
+    {"mdbreader__password_data_V2003_no-password.mdb", kSid},
+    {"northwind-glogue__Northwind.mdb", kSid},
+    {"psc-images__db1.mdb", kSid},
+    {"satoh-accessreader__TestDataBase_Test.mdb", kSid},
+    {"ucanaccess__accessLike.mdb", kSid},
+    {"ucanaccess__linked.mdb", kSid},
+    {"ucanaccess__linkee1.mdb", kSid},
+    {"ucanaccess__linkee2.mdb", kSid},
+    {"ucanaccess__noRoman.mdb", kSid},
+    {"ucanaccess__password.mdb", kSid},
+    {"ucanaccess__pivot.mdb", kSid},
+    {"ucanaccess__reservedWordLeave.mdb", kSid},
 };
 
 // Files whose source mdbtools reads incompletely: an index of a Jet 4 table
@@ -145,22 +168,26 @@ TEST(ConvertDatabase, TwinsGetTheKeysMicrosoftsOwnConversionWrote)
 {
     SKIP_WITHOUT_TESTDATA();
     ScratchFolder scratch("convert-twins");
-    std::size_t indexes = 0;
+    std::size_t down = 0, up = 0;
     for (const char *twin : {"compIndexTest", "delColTest", "delTest", "indexTest", "overflowTest", "queryTest",
                              "test2", "test"}) {
         SCOPED_TRACE(twin);
         const std::string jet4 = testdata::database(std::string("jackcess__V2000_") + twin + "V2000.mdb").string();
         const std::string jet3 = testdata::database(std::string("jackcess__V1997_") + twin + "V1997.mdb").string();
-        const std::string down = scratch.file(std::string(twin) + "-down.mdb");
-        const std::string up = scratch.file(std::string(twin) + "-up.mdb");
-        convert(jet4, down, "", jet::JetVersion::Jet3);
-        convert(jet3, up, "", jet::JetVersion::Jet4);
-        const KeyMultisets microsoft3 = userIndexKeys(jet3), microsoft4 = userIndexKeys(jet4);
-        EXPECT_EQ(userIndexKeys(down), microsoft3);
-        EXPECT_EQ(userIndexKeys(up), microsoft4);
-        indexes += microsoft3.size();
+        const std::string upward = scratch.file(std::string(twin) + "-up.mdb");
+        convert(jet3, upward, "", jet::JetVersion::Jet4);
+        const KeyMultisets microsoft4 = userIndexKeys(jet4);
+        EXPECT_EQ(userIndexKeys(upward), microsoft4);
+        up += microsoft4.size();
+        if (kRefused.count(std::string("jackcess__V2000_") + twin + "V2000.mdb"))
+            continue;  // its SIDs cannot be decoded (above)
+        const std::string downward = scratch.file(std::string(twin) + "-down.mdb");
+        convert(jet4, downward, "", jet::JetVersion::Jet3);
+        const KeyMultisets microsoft3 = userIndexKeys(jet3);
+        EXPECT_EQ(userIndexKeys(downward), microsoft3);
+        down += microsoft3.size();
     }
-    std::cout << indexes << " user indexes of the twins match Microsoft's keys both ways\n";
+    std::cout << "user indexes with Microsoft's keys: " << up << " upward, " << down << " downward\n";
 }
 
 }  // namespace
