@@ -16,6 +16,7 @@
 #include "jet/write/UsageMapPlacer.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <set>
 
@@ -78,6 +79,13 @@ std::vector<std::vector<std::uint8_t>> splitDefinition(const std::vector<std::ui
     return pages;
 }
 
+std::string lcidText(std::uint16_t lcid)
+{
+    char text[8];
+    std::snprintf(text, sizeof text, "0x%04X", static_cast<unsigned>(lcid));
+    return text;
+}
+
 std::string joined(const std::vector<Refusal> &refusals)
 {
     std::string text = "Jet 3.x 形式に変換できません。";
@@ -116,6 +124,7 @@ public:
         planTables();
         if (jet3_)
             refuseWhatJet3CannotHold();
+        refuseUncomputableKeys();
         prepareSids();
         placeDefinitions();
         std::vector<ConvertedTable> converted;
@@ -199,6 +208,31 @@ private:
         }
         if (!refusals.empty())
             throw Error(ErrorKind::Unsupported, joined(refusals));
+    }
+
+    // Text keys of a sort order without weights here can be computed only for
+    // ASCII text (§convert.table): any other indexed value refuses the whole
+    // conversion, before a page is written.
+    void refuseUncomputableKeys() const
+    {
+        for (const PlannedTable &table : planned_) {
+            const std::vector<const ColumnDef *> columns = textKeysOfUnknownOrder(table.target, header_);
+            if (columns.empty())
+                continue;
+            const TableDef &def = table.source->def;
+            std::vector<Value> values;
+            source_.forEachRow(def, table.source->name, [&](const LiveRow &, RowDecoder &decoder, const std::string &where) {
+                decoder.values(values, where);
+                for (const ColumnDef *column : columns) {
+                    const ColumnDef *from = def.columnByNumber(column->number);
+                    if (from && !keyableUnderUnknownOrder(values[from->position]))
+                        throw Error(ErrorKind::Unsupported,
+                                    "テーブル '" + table.source->name + "' の列 '" + column->name + "' の索引に、並べ替え順序 " +
+                                        lcidText(column->collation ? column->collation : header_.sortOrder) +
+                                        " では索引のキーを計算できない文字があるため、形式を変換できません。");
+                }
+            });
+        }
     }
 
     void prepareSids()

@@ -242,13 +242,11 @@ private:
         write::IndexTreeWriter tree(jet3_ ? write::PageFormat::Jet3 : write::PageFormat::Jet4, c_.definitionPage,
                                     write::PageSink{[this] { return c_.allocator.allocate(); },
                                                     [this](PageNumber page, ByteSpan bytes) { c_.pages.write(page, bytes); }});
-        bool first = true;
         sorters_[i]->drain([&](ByteSpan key, std::uint32_t ref) {
             const bool repeated = tree.add(key, write::RowLocation{ref >> 8, static_cast<std::uint8_t>(ref & 0xFF)});
-            if (repeated && !first && index.unique() && !allNull(key))
+            if (repeated && index.unique() && !allNull(key))
                 throw Error(ErrorKind::Unsupported, where_ + " の一意の索引 " + std::to_string(index.number) +
                                                         " で、変換後のキーが重複します。");
-            first = false;
         });
         sorters_[i].reset();
         return tree.finish();
@@ -297,5 +295,23 @@ private:
 }  // namespace
 
 ConvertedTable convertTable(const TableConversion &conversion) { return TableConverter(conversion).run(); }
+
+std::vector<const ColumnDef *> textKeysOfUnknownOrder(const TableDef &target, const DatabaseHeader &header)
+{
+    std::vector<const ColumnDef *> columns;
+    for (const RealIndexDef &index : target.realIndexes)
+        for (const IndexKeyColumn &slot : index.columns) {
+            const ColumnDef *column = target.columnByNumber(slot.columnNumber);
+            if (!column || (column->type != ColumnType::Text && column->type != ColumnType::Memo))
+                continue;
+            if (keys::textSortOrder(target.version, column->collation, header.sortOrder, header.codePage, 0) ==
+                    keys::TextSortOrder::Unknown &&
+                std::find(columns.begin(), columns.end(), column) == columns.end())
+                columns.push_back(column);
+        }
+    return columns;
+}
+
+bool keyableUnderUnknownOrder(const Value &value) { return value.kind != Value::Kind::Text || asciiOnly(value); }
 
 }  // namespace jet::convert

@@ -7,6 +7,7 @@
 #pragma once
 
 #include "jet/Database.h"
+#include "jet/Header.h"
 #include "jet/write/EncodedPageWriter.h"
 #include "jet/write/IndexTreeWriter.h"
 #include "jet/write/PageAllocator.h"
@@ -52,5 +53,11 @@ struct ConvertedTable {
 };
 
 ConvertedTable convertTable(const TableConversion &conversion);
+
+// The indexed text columns of `target` whose sort order has no weights here:
+// their keys are computed the General way, which only ASCII text allows.
+std::vector<const ColumnDef *> textKeysOfUnknownOrder(const TableDef &target, const DatabaseHeader &header);
+// Whether a text value may be keyed that way.
+bool keyableUnderUnknownOrder(const Value &value);
 
 }  // namespace jet::convert
