@@ -194,9 +194,13 @@ private:
             Jet3ValueCheck check(table.target, codePage_, table.source->name);
             const TableDef &def = table.source->def;
             const RowShape shape = tableRowShape(table.target);
+            const std::vector<std::uint16_t> dropped = columnsOnlyIn(def, table.target);
+            std::uint64_t droppedValues = 0;
             std::vector<Value> values, targetValues;
             source_.forEachRow(def, table.source->name, [&](const LiveRow &, RowDecoder &decoder, const std::string &where) {
                 decoder.values(values, where);
+                for (std::uint16_t number : dropped)
+                    droppedValues += !values[def.columnByNumber(number)->position].isNull();
                 targetValues.assign(table.target.columns.size(), Value{});
                 for (std::size_t i = 0; i < table.target.columns.size(); ++i)
                     if (const ColumnDef *from = def.columnByNumber(table.target.columns[i].number))
@@ -205,6 +209,10 @@ private:
             });
             const auto found = check.refusals();
             refusals.insert(refusals.end(), found.begin(), found.end());
+            if (droppedValues > 0)
+                outcome_.notices.push_back(table.source->name + " の Jet 4.x 形式にしかない列の値 (" +
+                                           std::to_string(droppedValues) +
+                                           " 個) は Jet 3.x 形式に保存できないため、コピーに含めていません。");
         }
         if (!refusals.empty())
             throw Error(ErrorKind::Unsupported, joined(refusals));
