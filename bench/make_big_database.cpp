@@ -5,7 +5,11 @@
 // slot in three is a deleted row left on its page, as Access leaves them.
 // System tables are copied as they are.
 //
-//   make_big_database SOURCE.mdb TARGET.mdb [COPIES]
+//   make_big_database SOURCE.mdb TARGET.mdb [COPIES [TABLE]]
+//
+// With TABLE only that user table is repeated (the others are copied once):
+// a database of one table of many short rows, e.g. psc-adoexamples db2's
+// tbCounty upgraded to Jet 4.
 //
 // Prints the size reached. About 500 copies of Northwind give 1 GiB.
 #include "jet/Database.h"
@@ -255,10 +259,11 @@ private:
 int main(int argc, char **argv)
 {
     if (argc < 3) {
-        std::fprintf(stderr, "usage: make_big_database SOURCE.mdb TARGET.mdb [COPIES]\n");
+        std::fprintf(stderr, "usage: make_big_database SOURCE.mdb TARGET.mdb [COPIES [TABLE]]\n");
         return 2;
     }
     const unsigned copies = argc > 3 ? static_cast<unsigned>(std::atoi(argv[3])) : 500;
+    const std::string onlyTable = argc > 4 ? argv[4] : "";
     const auto started = std::chrono::steady_clock::now();
     try {
         const auto source = Database::open(argv[1], "");
@@ -274,7 +279,8 @@ int main(int argc, char **argv)
         for (std::size_t t = 0; t < tables.size(); ++t) {
             const SourceTable &table = tables[t];
             const std::uint32_t definitionPage = plan.pages[t].front();
-            Replicator replicator(*source, table, definitionPage, allocator, pages, copies);
+            const bool repeated = onlyTable.empty() || table.name == onlyTable;
+            Replicator replicator(*source, table, definitionPage, allocator, pages, repeated ? copies : 1);
             const auto shifted = table.kind == TableKind::User ? replicator.shiftedColumns() : std::nullopt;
             if (shifted) {
                 copied.push_back(replicator.run(*shifted));
