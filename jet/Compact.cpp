@@ -31,7 +31,10 @@ void checkEngineType(int engineType)
                                              " には対応していません（4 = Jet 3.x、5 = Jet 4.x）。");
 }
 
-JetVersion targetVersion(int engineType) { return engineType == kEngineJet3 ? JetVersion::Jet3 : JetVersion::Jet4; }
+JetVersion targetVersion(int engineType)
+{
+    return engineType == kEngineJet3 ? JetVersion::Jet3 : JetVersion::Jet4;
+}
 
 class Progress {
 public:
@@ -64,7 +67,6 @@ private:
     std::chrono::steady_clock::time_point last_ = std::chrono::steady_clock::now();
 };
 
-
 // The copy in the other format: written, flushed and verified like a
 // compaction, its content compared with the source's by decoded values.
 CompactResult convertDatabase(const CompactRequest &request, const Database &source, const SourceWatch &sourceWatch,
@@ -73,9 +75,9 @@ CompactResult convertDatabase(const CompactRequest &request, const Database &sou
     convert::checkConvertedPassword(source.header(), target, request.targetPassword);
     progress.report(2);
     write::OutputFile out(request.targetPath, request.sourcePath, outputSizeLimit);
-    convert::ConversionSettings settings{target, request.targetPassword, folderOf(request.targetPath),
-                                         request.sortMemoryBudget,
-                                         [&](double fraction) { progress.report(2 + static_cast<int>(fraction * 83)); }};
+    convert::ConversionSettings settings{
+        target, request.targetPassword, folderOf(request.targetPath), request.sortMemoryBudget,
+        [&](double fraction) { progress.report(2 + static_cast<int>(fraction * 83)); }};
     CompactResult result;
     Stopwatch phase;
     const convert::ConversionOutcome outcome = convert::writeConvertedCopy(source, out, settings);
@@ -108,7 +110,10 @@ CompactResult convertDatabase(const CompactRequest &request, const Database &sou
 
 }  // namespace
 
-CompactResult compactDatabase(const CompactRequest &request) { return write::compactDatabase(request, 0); }
+CompactResult compactDatabase(const CompactRequest &request)
+{
+    return write::compactDatabase(request, 0);
+}
 
 CompactResult write::compactDatabase(const CompactRequest &request, std::uint64_t outputSizeLimit)
 {
@@ -128,8 +133,7 @@ CompactResult write::compactDatabase(const CompactRequest &request, std::uint64_
     progress.report(2);
 
     write::OutputFile out(request.targetPath, request.sourcePath, outputSizeLimit);
-    write::CompactionSettings settings{request.targetPassword, folderOf(request.targetPath),
-                                       request.sortMemoryBudget,
+    write::CompactionSettings settings{request.targetPassword, folderOf(request.targetPath), request.sortMemoryBudget,
                                        [&](double fraction) { progress.report(2 + static_cast<int>(fraction * 83)); }};
     CompactResult result;
     Stopwatch phase;

@@ -197,16 +197,17 @@ private:
             const std::vector<std::uint16_t> dropped = columnsOnlyIn(def, table.target);
             std::uint64_t droppedValues = 0;
             std::vector<Value> values, targetValues;
-            source_.forEachRow(def, table.source->name, [&](const LiveRow &, RowDecoder &decoder, const std::string &where) {
-                decoder.values(values, where);
-                for (std::uint16_t number : dropped)
-                    droppedValues += !values[def.columnByNumber(number)->position].isNull();
-                targetValues.assign(table.target.columns.size(), Value{});
-                for (std::size_t i = 0; i < table.target.columns.size(); ++i)
-                    if (const ColumnDef *from = def.columnByNumber(table.target.columns[i].number))
-                        targetValues[i] = std::move(values[from->position]);
-                check.addRow(targetValues, shape);
-            });
+            source_.forEachRow(def, table.source->name,
+                               [&](const LiveRow &, RowDecoder &decoder, const std::string &where) {
+                                   decoder.values(values, where);
+                                   for (std::uint16_t number : dropped)
+                                       droppedValues += !values[def.columnByNumber(number)->position].isNull();
+                                   targetValues.assign(table.target.columns.size(), Value{});
+                                   for (std::size_t i = 0; i < table.target.columns.size(); ++i)
+                                       if (const ColumnDef *from = def.columnByNumber(table.target.columns[i].number))
+                                           targetValues[i] = std::move(values[from->position]);
+                                   check.addRow(targetValues, shape);
+                               });
             const auto found = check.refusals();
             refusals.insert(refusals.end(), found.begin(), found.end());
             if (droppedValues > 0)
@@ -229,17 +230,19 @@ private:
                 continue;
             const TableDef &def = table.source->def;
             std::vector<Value> values;
-            source_.forEachRow(def, table.source->name, [&](const LiveRow &, RowDecoder &decoder, const std::string &where) {
-                decoder.values(values, where);
-                for (const ColumnDef *column : columns) {
-                    const ColumnDef *from = def.columnByNumber(column->number);
-                    if (from && !keyableUnderUnknownOrder(values[from->position]))
-                        throw Error(ErrorKind::Unsupported,
-                                    "テーブル '" + table.source->name + "' の列 '" + column->name + "' の索引に、並べ替え順序 " +
-                                        lcidText(column->collation ? column->collation : header_.sortOrder) +
-                                        " では索引のキーを計算できない文字があるため、形式を変換できません。");
-                }
-            });
+            source_.forEachRow(
+                def, table.source->name, [&](const LiveRow &, RowDecoder &decoder, const std::string &where) {
+                    decoder.values(values, where);
+                    for (const ColumnDef *column : columns) {
+                        const ColumnDef *from = def.columnByNumber(column->number);
+                        if (from && !keyableUnderUnknownOrder(values[from->position]))
+                            throw Error(ErrorKind::Unsupported,
+                                        "テーブル '" + table.source->name + "' の列 '" + column->name +
+                                            "' の索引に、並べ替え順序 " +
+                                            lcidText(column->collation ? column->collation : header_.sortOrder) +
+                                            " では索引のキーを計算できない文字があるため、形式を変換できません。");
+                    }
+                });
         }
     }
 
@@ -256,8 +259,8 @@ private:
     void placeDefinitions()
     {
         for (PlannedTable &table : planned_) {
-            const std::vector<std::uint8_t> sized =
-                buildTableDef(describeTable(table.target, table.source->name), emptyPlacement(table.target), target_, codePage_);
+            const std::vector<std::uint8_t> sized = buildTableDef(describeTable(table.target, table.source->name),
+                                                                  emptyPlacement(table.target), target_, codePage_);
             for (std::size_t i = chainLength(sized.size(), pageSize_); i > 0; --i)
                 table.chain.push_back(allocator_.allocate());
             ids_.add(table.source->def.firstPage, table.chain.front());
@@ -279,21 +282,20 @@ private:
         const Normaliser normalise = sourceNormaliser(name, def);
         ExpectedConvertedTable expected{name, table.chain.front(), {}, std::nullopt, table.skippedColumns};
         ValueDigester digester(def, table.skippedColumns);
-        TableConversion conversion{source_,
-                                   name,
-                                   def,
-                                   table.target,
-                                   table.chain.front(),
-                                   allocator_,
-                                   pages_,
-                                   settings_.spillFolder,
-                                   settings_.sortBudget,
-                                   rowFilter(name, def),
-                                   transformer(name, def),
-                                   [&](const std::vector<Value> &values) {
-                                       expected.digest.add(digester.digest(values, normalise));
-                                   },
-                                   std::move(progress)};
+        TableConversion conversion{
+            source_,
+            name,
+            def,
+            table.target,
+            table.chain.front(),
+            allocator_,
+            pages_,
+            settings_.spillFolder,
+            settings_.sortBudget,
+            rowFilter(name, def),
+            transformer(name, def),
+            [&](const std::vector<Value> &values) { expected.digest.add(digester.digest(values, normalise)); },
+            std::move(progress)};
         ConvertedTable result = convertTable(conversion);
         if (result.rowsLeftOut == 0)
             expected.storedRows = bindingRowCount(name, def.rowCount);
@@ -312,8 +314,8 @@ private:
         if (removedIds_.empty())
             return {};
         const ColumnDef *id = name == "MSysObjects" ? def.columnByName("Id")
-                              : name == "MSysACEs" ? def.columnByName("ObjectId")
-                                                   : nullptr;
+                              : name == "MSysACEs"  ? def.columnByName("ObjectId")
+                                                    : nullptr;
         if (!id)
             return {};
         const std::size_t at = id->position;

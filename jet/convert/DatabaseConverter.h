@@ -39,7 +39,8 @@ struct ConversionOutcome {
 
 // Throws jet::Error(Unsupported) naming table and column for what the target
 // cannot hold, before anything is written.
-ConversionOutcome writeConvertedCopy(const Database &source, write::PageOutput &out, const ConversionSettings &settings);
+ConversionOutcome writeConvertedCopy(const Database &source, write::PageOutput &out,
+                                     const ConversionSettings &settings);
 
 inline constexpr const char *kAccessObjectsLeftOut =
     "Access 2000 以降のフォーム・レポート・モジュールは Jet 3.x 形式に保存できないため、コピーに含めていません。";

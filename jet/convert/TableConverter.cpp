@@ -22,14 +22,18 @@ namespace jet::convert {
 
 namespace {
 
-std::string tableWhere(const std::string &name) { return "テーブル '" + name + "'"; }
+std::string tableWhere(const std::string &name)
+{
+    return "テーブル '" + name + "'";
+}
 
 // Text keys of a sort order we have no weights for are still those of the
 // General order for ASCII text (docs/index-keys.md §sortorders): such a key
 // is computed the General way, any other is refused.
 bool asciiOnly(const Value &value)
 {
-    return std::all_of(value.text.begin(), value.text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    return std::all_of(value.text.begin(), value.text.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
 struct KeyPart {
@@ -57,10 +61,12 @@ public:
         for (const IndexKeyColumn &slot : index.columns) {
             const ColumnDef *column = def.columnByNumber(slot.columnNumber);
             if (!column)
-                throw Error(ErrorKind::Damaged, where_ + " のキー列 " + std::to_string(slot.columnNumber) + " がありません。");
+                throw Error(ErrorKind::Damaged,
+                            where_ + " のキー列 " + std::to_string(slot.columnNumber) + " がありません。");
             keys::KeyColumn key{column->type, slot.ascending, keys::TextSortOrder::Unknown};
             if (column->type == ColumnType::Text || column->type == ColumnType::Memo)
-                key.sortOrder = keys::textSortOrder(def.version, column->collation, header.sortOrder, header.codePage, 0);
+                key.sortOrder =
+                    keys::textSortOrder(def.version, column->collation, header.sortOrder, header.codePage, 0);
             parts_.push_back({column, column->position, key, general,
                               column->collation != 0 ? column->collation : header.sortOrder});
         }
@@ -85,8 +91,9 @@ public:
                 column.sortOrder = part.fallback;
             }
             if (!keys::appendKeyColumn(key, column, value))
-                throw Error(ErrorKind::Unsupported, where_ + " の列 '" + part.column->name +
-                                                        "' の値から索引のキーを計算できないため、形式を変換できません。");
+                throw Error(ErrorKind::Unsupported,
+                            where_ + " の列 '" + part.column->name +
+                                "' の値から索引のキーを計算できないため、形式を変換できません。");
         }
         return true;
     }
@@ -117,10 +124,10 @@ public:
             sourcePosition_.push_back(from ? static_cast<std::ptrdiff_t>(from->position) : -1);
         }
         for (const LongValueMaps &maps : c.targetDef.longValueMaps)
-            longValues_.emplace(maps.columnNumber, std::make_unique<write::LongValueWriter>(
-                                                       jet3_, c.targetDef.pageSize, c.allocator, c.pages));
-        const std::size_t budget = std::max<std::size_t>(c.sortBudget / std::max<std::size_t>(1, c.targetDef.realIndexes.size()),
-                                                         1u << 20);
+            longValues_.emplace(maps.columnNumber, std::make_unique<write::LongValueWriter>(jet3_, c.targetDef.pageSize,
+                                                                                            c.allocator, c.pages));
+        const std::size_t budget =
+            std::max<std::size_t>(c.sortBudget / std::max<std::size_t>(1, c.targetDef.realIndexes.size()), 1u << 20);
         for (const RealIndexDef &index : c.targetDef.realIndexes) {
             indexKeys_.emplace_back(c.targetDef, index, c.source.header(),
                                     where_ + " の索引 " + std::to_string(index.number));
@@ -212,7 +219,8 @@ private:
     {
         auto it = longValues_.find(column.number);
         if (it == longValues_.end())
-            throw Error(ErrorKind::Damaged, where_ + " の列 '" + column.name + "' の長い値のページの一覧が定義にありません。");
+            throw Error(ErrorKind::Damaged,
+                        where_ + " の列 '" + column.name + "' の長い値のページの一覧が定義にありません。");
         return *it->second;
     }
 
@@ -239,9 +247,10 @@ private:
     write::IndexTreeResult buildIndex(std::size_t i)
     {
         const RealIndexDef &index = c_.targetDef.realIndexes[i];
-        write::IndexTreeWriter tree(jet3_ ? write::PageFormat::Jet3 : write::PageFormat::Jet4, c_.definitionPage,
-                                    write::PageSink{[this] { return c_.allocator.allocate(); },
-                                                    [this](PageNumber page, ByteSpan bytes) { c_.pages.write(page, bytes); }});
+        write::IndexTreeWriter tree(
+            jet3_ ? write::PageFormat::Jet3 : write::PageFormat::Jet4, c_.definitionPage,
+            write::PageSink{[this] { return c_.allocator.allocate(); },
+                            [this](PageNumber page, ByteSpan bytes) { c_.pages.write(page, bytes); }});
         sorters_[i]->drain([&](ByteSpan key, std::uint32_t ref) {
             const bool repeated = tree.add(key, write::RowLocation{ref >> 8, static_cast<std::uint8_t>(ref & 0xFF)});
             if (repeated && index.unique() && !allNull(key))
@@ -262,8 +271,8 @@ private:
     {
         const auto binding = bindingRowCount(c_.name, c_.sourceDef.rowCount);
         if (binding && *binding != rowsRead)
-            throw Error(ErrorKind::Damaged, where_ + " の定義の行数は " + std::to_string(*binding) + " ですが、読めた行は " +
-                                                std::to_string(rowsRead) +
+            throw Error(ErrorKind::Damaged, where_ + " の定義の行数は " + std::to_string(*binding) +
+                                                " ですが、読めた行は " + std::to_string(rowsRead) +
                                                 " 行です。行が失われているおそれがあるため、写すことができません。");
     }
 
@@ -294,7 +303,10 @@ private:
 
 }  // namespace
 
-ConvertedTable convertTable(const TableConversion &conversion) { return TableConverter(conversion).run(); }
+ConvertedTable convertTable(const TableConversion &conversion)
+{
+    return TableConverter(conversion).run();
+}
 
 std::vector<const ColumnDef *> textKeysOfUnknownOrder(const TableDef &target, const DatabaseHeader &header)
 {
@@ -312,6 +324,9 @@ std::vector<const ColumnDef *> textKeysOfUnknownOrder(const TableDef &target, co
     return columns;
 }
 
-bool keyableUnderUnknownOrder(const Value &value) { return value.kind != Value::Kind::Text || asciiOnly(value); }
+bool keyableUnderUnknownOrder(const Value &value)
+{
+    return value.kind != Value::Kind::Text || asciiOnly(value);
+}
 
 }  // namespace jet::convert

@@ -103,8 +103,7 @@ bool isAccessApplicationObject(std::int16_t type)
     case -32761:  // module
     case -32756:  // data access page
         return true;
-    default:
-        return false;
+    default: return false;
     }
 }
 

@@ -14,15 +14,18 @@
 
 #include <algorithm>
 #include <atomic>
-#include <thread>
 #include <map>
 #include <set>
+#include <thread>
 
 namespace {
 
 using namespace compacttest;
 
-int engineFor(jet::JetVersion version) { return version == jet::JetVersion::Jet3 ? 4 : 5; }
+int engineFor(jet::JetVersion version)
+{
+    return version == jet::JetVersion::Jet3 ? 4 : 5;
+}
 jet::JetVersion other(jet::JetVersion version)
 {
     return version == jet::JetVersion::Jet3 ? jet::JetVersion::Jet4 : jet::JetVersion::Jet3;
@@ -124,7 +127,8 @@ void compareAll(const std::vector<Comparison> &comparisons)
         worker.join();
     for (std::size_t i = 0; i < comparisons.size(); ++i)
         EXPECT_TRUE(sameContent(comparisons[i].name, verdicts[i], comparisons[i].objectsLeftOut))
-            << comparisons[i].copy << "\n" << verdicts[i].output;
+            << comparisons[i].copy << "\n"
+            << verdicts[i].output;
 }
 
 TEST(ConvertDatabase, EveryTestFileConvertsOrIsRefusedForAReason)
@@ -191,8 +195,8 @@ TEST(ConvertDatabase, TwinsGetTheKeysMicrosoftsOwnConversionWrote)
     SKIP_WITHOUT_TESTDATA();
     ScratchFolder scratch("convert-twins");
     std::size_t down = 0, up = 0;
-    for (const char *twin : {"compIndexTest", "delColTest", "delTest", "indexTest", "overflowTest", "queryTest",
-                             "test2", "test"}) {
+    for (const char *twin :
+         {"compIndexTest", "delColTest", "delTest", "indexTest", "overflowTest", "queryTest", "test2", "test"}) {
         SCOPED_TRACE(twin);
         const std::string jet4 = testdata::database(std::string("jackcess__V2000_") + twin + "V2000.mdb").string();
         const std::string jet3 = testdata::database(std::string("jackcess__V1997_") + twin + "V1997.mdb").string();
