@@ -1,7 +1,9 @@
 #include "jet/convert/DatabaseConverter.h"
 
 #include "jet/Error.h"
+#include "jet/RowDecoder.h"
 #include "jet/StoredRowCount.h"
+#include "jet/TableScan.h"
 #include "jet/convert/ConvertedHeader.h"
 #include "jet/convert/Jet3Limits.h"
 #include "jet/convert/PropertyBlob.h"
@@ -102,6 +104,28 @@ bool isColumn(const ColumnDef &column, const char *table, const std::string &tab
     return tableName == table && column.name == name;
 }
 
+// Every live row of a table as values. Pages the table's map names that are
+// not its data pages stop the scan (their rows would go unchecked), and a
+// row is named in full only when it cannot be read.
+void forEachRowValues(const Database &source, const TableDef &def, const std::string &name,
+                      const std::function<void(std::vector<Value> &)> &visit)
+{
+    TableScan scan(source.file(), def, name, ForeignPages::Fail);
+    RowDecoder decoder(source.file(), def);
+    const std::string where = "テーブル '" + name + "'";
+    std::vector<Value> values;
+    while (scan.next()) {
+        withPlaceNamedOnError(
+            where,
+            [&](const std::string &place) {
+                decoder.split(scan.row().bytes, place);
+                decoder.values(values, place);
+            },
+            [&] { return scan.where(); });
+        visit(values);
+    }
+}
+
 class Converter {
 public:
     Converter(const Database &source, write::PageOutput &out, const ConversionSettings &settings)
@@ -196,18 +220,16 @@ private:
             const RowShape shape = tableRowShape(table.target);
             const std::vector<std::uint16_t> dropped = columnsOnlyIn(def, table.target);
             std::uint64_t droppedValues = 0;
-            std::vector<Value> values, targetValues;
-            source_.forEachRow(def, table.source->name,
-                               [&](const LiveRow &, RowDecoder &decoder, const std::string &where) {
-                                   decoder.values(values, where);
-                                   for (std::uint16_t number : dropped)
-                                       droppedValues += !values[def.columnByNumber(number)->position].isNull();
-                                   targetValues.assign(table.target.columns.size(), Value{});
-                                   for (std::size_t i = 0; i < table.target.columns.size(); ++i)
-                                       if (const ColumnDef *from = def.columnByNumber(table.target.columns[i].number))
-                                           targetValues[i] = std::move(values[from->position]);
-                                   check.addRow(targetValues, shape);
-                               });
+            std::vector<Value> targetValues;
+            forEachRowValues(source_, def, table.source->name, [&](std::vector<Value> &values) {
+                for (std::uint16_t number : dropped)
+                    droppedValues += !values[def.columnByNumber(number)->position].isNull();
+                targetValues.assign(table.target.columns.size(), Value{});
+                for (std::size_t i = 0; i < table.target.columns.size(); ++i)
+                    if (const ColumnDef *from = def.columnByNumber(table.target.columns[i].number))
+                        targetValues[i] = std::move(values[from->position]);
+                check.addRow(targetValues, shape);
+            });
             const auto found = check.refusals();
             refusals.insert(refusals.end(), found.begin(), found.end());
             if (droppedValues > 0)
@@ -229,20 +251,17 @@ private:
             if (columns.empty())
                 continue;
             const TableDef &def = table.source->def;
-            std::vector<Value> values;
-            source_.forEachRow(
-                def, table.source->name, [&](const LiveRow &, RowDecoder &decoder, const std::string &where) {
-                    decoder.values(values, where);
-                    for (const ColumnDef *column : columns) {
-                        const ColumnDef *from = def.columnByNumber(column->number);
-                        if (from && !keyableUnderUnknownOrder(values[from->position]))
-                            throw Error(ErrorKind::Unsupported,
-                                        "テーブル '" + table.source->name + "' の列 '" + column->name +
-                                            "' の索引に、並べ替え順序 " +
-                                            lcidText(column->collation ? column->collation : header_.sortOrder) +
-                                            " では索引のキーを計算できない文字があるため、形式を変換できません。");
-                    }
-                });
+            forEachRowValues(source_, def, table.source->name, [&](std::vector<Value> &values) {
+                for (const ColumnDef *column : columns) {
+                    const ColumnDef *from = def.columnByNumber(column->number);
+                    if (from && !keyableUnderUnknownOrder(values[from->position]))
+                        throw Error(ErrorKind::Unsupported,
+                                    "テーブル '" + table.source->name + "' の列 '" + column->name +
+                                        "' の索引に、並べ替え順序 " +
+                                        lcidText(column->collation ? column->collation : header_.sortOrder) +
+                                        " では索引のキーを計算できない文字があるため、形式を変換できません。");
+                }
+            });
         }
     }
 

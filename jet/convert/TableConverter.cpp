@@ -163,9 +163,16 @@ public:
 private:
     void convertRow(const TableScan &scan)
     {
-        scan.where(rowWhere_);
-        decoder_.split(scan.row().bytes, rowWhere_);
-        decoder_.values(sourceValues_, rowWhere_);
+        scan_ = &scan;
+        // Naming the row in full for every row would cost more than decoding
+        // it: the full place is built only when a read fails.
+        withPlaceNamedOnError(
+            where_,
+            [&](const std::string &where) {
+                decoder_.split(scan.row().bytes, where);
+                decoder_.values(sourceValues_, where);
+            },
+            [&] { return scan.where(); });
         if (c_.keepRow && !c_.keepRow(sourceValues_)) {
             ++result_.rowsLeftOut;
             return;
@@ -184,7 +191,7 @@ private:
         writeLongValues();
         encoder_.encode(targetValues_, longFields_, shape_, row_);
         if (row_.size() > write::DataPageBuilder::maxRowLength(jet3_, c_.targetDef.pageSize))
-            throw Error(ErrorKind::Unsupported, rowWhere_ + ": 変換した行の長さ " + std::to_string(row_.size()) +
+            throw Error(ErrorKind::Unsupported, scan_->where() + ": 変換した行の長さ " + std::to_string(row_.size()) +
                                                     " バイトが変換先の形式のページに収まりません。");
         const std::uint32_t ref = dataRun_.add(row_);
         smallestRow_ = std::min(smallestRow_, row_.size());
@@ -239,7 +246,7 @@ private:
         for (std::size_t i = 0; i < indexKeys_.size(); ++i)
             if (indexKeys_[i].keyOf(targetValues_, key_)) {
                 if (key_.size() > write::maxIndexKeyBytes(jet3_ ? write::PageFormat::Jet3 : write::PageFormat::Jet4))
-                    throw Error(ErrorKind::Unsupported, rowWhere_ + ": 索引のキーが変換先の形式には長すぎます。");
+                    throw Error(ErrorKind::Unsupported, scan_->where() + ": 索引のキーが変換先の形式には長すぎます。");
                 sorters_[i]->add(key_, ref);
             }
     }
@@ -290,7 +297,7 @@ private:
     std::vector<IndexKeys> indexKeys_;
     std::vector<std::unique_ptr<write::SpillSorter>> sorters_;
     std::optional<std::size_t> autoNumber_;
-    std::string rowWhere_;
+    const TableScan *scan_ = nullptr;  // of the row being converted, to name it in messages
     std::vector<Value> sourceValues_;
     std::vector<Value> targetValues_;
     std::vector<std::vector<std::uint8_t>> longFields_;
