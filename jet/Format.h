@@ -25,6 +25,10 @@ struct FormatConstants {
     // Data pages (§page.data): the row-offset table starts where the header ends.
     std::size_t dataRowCountOffset;
     std::size_t dataRowTableOffset;
+    std::size_t maxDataRowLength;      // an empty page less its header and one row-table slot
+
+    // Rows (§rows.j3, §rows.j4): the column count that starts every row.
+    std::size_t rowColumnCountLength;
 
     // Table definitions (§tdef).
     std::size_t tdefHeaderLength;
@@ -57,8 +61,11 @@ struct FormatConstants {
     std::size_t indexMaxStoredBytes;   // min(page room, bits in the mask)
     std::size_t indexMaxPrefix;        // largest value the prefix field holds
 
-    // Usage maps (§umap): the standard map row a table definition points at.
+    // Usage maps (§umap): the standard map row a table definition points at,
+    // and the bitmap pages of reference maps (bits after a 4-byte header).
     std::size_t usageMapRowLength;
+    std::size_t usageBitmapPageHeaderLength;
+    std::size_t usagePagesPerBitmapPage;
 
     // Long values (§lval).
     std::size_t maxLongValueRow;       // bytes one LVAL row may hold
@@ -72,6 +79,8 @@ inline constexpr FormatConstants kJet3Format{
     .sortOrderOffset = 0x3A,
     .dataRowCountOffset = 0x08,
     .dataRowTableOffset = 0x0A,
+    .maxDataRowLength = 2036,
+    .rowColumnCountLength = 1,
     .tdefHeaderLength = 43,
     .tdefRowCountOffset = 12,
     .tdefAutoNumberOffset = 16,
@@ -100,6 +109,8 @@ inline constexpr FormatConstants kJet3Format{
     .indexMaxStoredBytes = 1800,
     .indexMaxPrefix = 0xFF,
     .usageMapRowLength = 133,
+    .usageBitmapPageHeaderLength = 4,
+    .usagePagesPerBitmapPage = 16352,
     .maxLongValueRow = 2032,
 };
 
@@ -111,6 +122,8 @@ inline constexpr FormatConstants kJet4Format{
     .sortOrderOffset = 0x6E,
     .dataRowCountOffset = 0x0C,
     .dataRowTableOffset = 0x0E,
+    .maxDataRowLength = 4080,
+    .rowColumnCountLength = 2,
     .tdefHeaderLength = 63,
     .tdefRowCountOffset = 16,
     .tdefAutoNumberOffset = 20,
@@ -139,8 +152,19 @@ inline constexpr FormatConstants kJet4Format{
     .indexMaxStoredBytes = 3616,
     .indexMaxPrefix = 0xFFFF,
     .usageMapRowLength = 69,
+    .usageBitmapPageHeaderLength = 4,
+    .usagePagesPerBitmapPage = 32736,
     .maxLongValueRow = 4076,
 };
+
+// A long-value row is a data row less the 4-byte RowRef of the next fragment.
+static_assert(kJet3Format.maxDataRowLength == kJet3Format.pageSize - kJet3Format.dataRowTableOffset - 2);
+static_assert(kJet4Format.maxDataRowLength == kJet4Format.pageSize - kJet4Format.dataRowTableOffset - 2);
+static_assert(kJet3Format.maxLongValueRow == kJet3Format.maxDataRowLength - 4);
+static_assert(kJet4Format.maxLongValueRow == kJet4Format.maxDataRowLength - 4);
+
+static_assert(kJet3Format.usagePagesPerBitmapPage == (kJet3Format.pageSize - kJet3Format.usageBitmapPageHeaderLength) * 8);
+static_assert(kJet4Format.usagePagesPerBitmapPage == (kJet4Format.pageSize - kJet4Format.usageBitmapPageHeaderLength) * 8);
 
 // The index-page fields are tied together: the mask ends where the entries
 // begin, and an entry can end at most at the page end or the mask's last bit.

@@ -176,7 +176,7 @@ private:
         }
         writeLongValues();
         encoder_.encode(targetValues_, longFields_, shape_, row_);
-        if (row_.size() > write::DataPageBuilder::maxRowLength(format_))
+        if (row_.size() > format_.maxDataRowLength)
             throw Error(ErrorKind::Unsupported, rowWhere_ + ": 変換した行の長さ " + std::to_string(row_.size()) +
                                                     " バイトが変換先の形式のページに収まりません。");
         const std::uint32_t ref = dataRun_.add(row_);

@@ -19,9 +19,6 @@ class DataPageBuilder {
 public:
     DataPageBuilder(const FormatConstants &format, std::uint32_t owner);
 
-    // The longest row an empty page can take: the page less its header and one row-table slot.
-    static std::size_t maxRowLength(const FormatConstants &format) { return format.pageSize - format.dataRowTableOffset - 2; }
-
     bool empty() const { return rows_ == 0; }
     unsigned rowCount() const { return rows_; }
     std::size_t freeSpace() const { return free_; }

@@ -235,7 +235,7 @@ private:
             copied = copy_;
         }
         result_.digest.add(digest.finish());
-        if (copied.size() > DataPageBuilder::maxRowLength(format_))
+        if (copied.size() > format_.maxDataRowLength)
             throw Error(ErrorKind::Damaged, rowWhere(row.position) + ": 行の長さ " + std::to_string(copied.size()) +
                                                 " がページに収まりません。");
         const std::uint32_t newRef = dataRun_.add(copied);

@@ -18,13 +18,12 @@ constexpr std::uint8_t kReferenceMap = 0x01;
 constexpr auto kBitmapPageType = static_cast<std::uint8_t>(PageType::UsageMap);
 constexpr auto kDataPageType = static_cast<std::uint8_t>(PageType::Data);
 constexpr std::size_t kInlineHeader = 5;        // type + u32 start page
-constexpr std::size_t kBitmapPageHeader = 4;    // 05 01 00 00
 constexpr std::size_t kMaxRowsPerPage = 255;    // row numbers are one byte
 
 std::size_t standardRowBytes(const FormatConstants &format) { return format.usageMapRowLength; }
 std::size_t standardBitmapBytes(const FormatConstants &format) { return standardRowBytes(format) - kInlineHeader; }
 std::size_t referenceSlots(const FormatConstants &format) { return (standardRowBytes(format) - 1) / 4; }
-std::size_t pagesPerBitmapPage(const FormatConstants &format) { return (format.pageSize - kBitmapPageHeader) * 8; }
+std::size_t pagesPerBitmapPage(const FormatConstants &format) { return format.usagePagesPerBitmapPage; }
 std::size_t dataPageHeaderBytes(const FormatConstants &format) { return format.dataRowTableOffset; }
 
 void setBit(std::uint8_t *bitmap, std::size_t bit) { bitmap[bit / 8] |= static_cast<std::uint8_t>(1u << (bit % 8)); }
@@ -57,7 +56,7 @@ PageNumber writeBitmapPage(const FormatConstants &format, std::size_t segment, I
     const std::uint64_t first = static_cast<std::uint64_t>(segment) * perPage;
     for (std::size_t bit = 0; bit < perPage; ++bit)
         if (isSet(first + bit))
-            setBit(page.data() + kBitmapPageHeader, bit);
+            setBit(page.data() + format.usageBitmapPageHeaderLength, bit);
     const PageNumber number = sink.allocate();
     sink.write(number, page);
     return number;
@@ -176,7 +175,7 @@ UsageMapRow encodeGlobalUsageMap(const FormatConstants &format, PageNumber pageC
         page[1] = 0x01;
         for (std::size_t bit = 0; bit < perPage; ++bit)
             if (isFree(static_cast<std::uint64_t>(segment) * perPage + bit))
-                setBit(page.data() + kBitmapPageHeader, bit);
+                setBit(page.data() + format.usageBitmapPageHeaderLength, bit);
         sink.write(number, page);
         storeLE32(result.bytes.data() + 1 + 4 * segment, number);
         result.bitmapPages.push_back(number);
