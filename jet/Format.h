@@ -20,6 +20,7 @@ struct FormatConstants {
     // Page 0 (§hdr).
     std::size_t headerRc4Length;       // bytes obscured from 0x18
     std::size_t passwordLength;        // bytes of the password field at 0x42
+    std::size_t passwordCharacters;    // longest password we write (docs/jet-format-writer.md §hdr.write)
     std::size_t sortOrderOffset;       // LCID of the database sort order
 
     // Data pages (§page.data): the row-offset table starts where the header ends.
@@ -76,6 +77,7 @@ inline constexpr FormatConstants kJet3Format{
     .pageSize = 2048,
     .headerRc4Length = 126,
     .passwordLength = 20,
+    .passwordCharacters = 14,
     .sortOrderOffset = 0x3A,
     .dataRowCountOffset = 0x08,
     .dataRowTableOffset = 0x0A,
@@ -119,6 +121,7 @@ inline constexpr FormatConstants kJet4Format{
     .pageSize = 4096,
     .headerRc4Length = 128,
     .passwordLength = 40,
+    .passwordCharacters = 20,
     .sortOrderOffset = 0x6E,
     .dataRowCountOffset = 0x0C,
     .dataRowTableOffset = 0x0E,
