@@ -15,13 +15,13 @@
 #include <string>
 #include <vector>
 
-using jet::write::PageFormat;
+using jet::JetVersion;
 
 namespace {
 
 struct Shape {
     const char *name;
-    PageFormat format;
+    JetVersion version;
     std::size_t keyBytes;  // a Long key is 5 bytes; short text keys ~20
 };
 
@@ -49,7 +49,7 @@ void run(const Shape &shape, std::uint64_t count)
     std::uint64_t bytesOut = 0;
     jet::write::PageSink sink{[&] { return nextPage++; },
                               [&](std::uint32_t, jet::ByteSpan page) { bytesOut += page.size(); }};
-    jet::write::IndexTreeWriter writer(shape.format, 2, sink);
+    jet::write::IndexTreeWriter writer(jet::formatConstants(shape.version), 2, sink);
     std::vector<std::uint8_t> key(shape.keyBytes);
     const auto start = std::chrono::steady_clock::now();
     const std::clock_t cpuStart = std::clock();
@@ -72,10 +72,10 @@ int main(int argc, char **argv)
 {
     const std::uint64_t count = argc > 1 ? std::strtoull(argv[1], nullptr, 10) : 5'000'000;
     const Shape shapes[] = {
-        {"Jet 4, 5-byte keys", PageFormat::Jet4, 5},
-        {"Jet 4, 20-byte keys", PageFormat::Jet4, 20},
-        {"Jet 3, 20-byte keys", PageFormat::Jet3, 20},
-        {"Jet 4, 200-byte keys", PageFormat::Jet4, 200},
+        {"Jet 4, 5-byte keys", JetVersion::Jet4, 5},
+        {"Jet 4, 20-byte keys", JetVersion::Jet4, 20},
+        {"Jet 3, 20-byte keys", JetVersion::Jet3, 20},
+        {"Jet 4, 200-byte keys", JetVersion::Jet4, 200},
     };
     for (const Shape &shape : shapes)
         run(shape, count);

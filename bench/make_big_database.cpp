@@ -115,10 +115,10 @@ public:
     CopiedTable run(const std::set<std::uint16_t> &shifted)
     {
         readSource(shifted);
-        PageRun data(false, def_.pageSize, definitionPage_, allocator_, pages_);
+        PageRun data(jet::kJet4Format, definitionPage_, allocator_, pages_);
         std::map<std::uint16_t, std::unique_ptr<LongValueWriter>> longValues;
         for (const LongValueMaps &maps : def_.longValueMaps)
-            longValues[maps.columnNumber] = std::make_unique<LongValueWriter>(false, def_.pageSize, allocator_, pages_);
+            longValues[maps.columnNumber] = std::make_unique<LongValueWriter>(jet::kJet4Format, allocator_, pages_);
         CopiedTable result;
         refs_.assign(static_cast<std::size_t>(copies_) * rows_.size(), 0);
         const ColumnDef *autoNumber = def_.autoNumberColumn();
@@ -138,7 +138,7 @@ public:
                 for (const SourceRow::LongValue &lv : row.longValues) {
                     auto &writer = longValues[lv.column];
                     if (!writer)
-                        writer = std::make_unique<LongValueWriter>(false, def_.pageSize, allocator_, pages_);
+                        writer = std::make_unique<LongValueWriter>(jet::kJet4Format, allocator_, pages_);
                     const auto header = writer->write(lv.value);
                     std::memcpy(bytes.data() + lv.offset, header.data(), header.size());
                 }
@@ -208,7 +208,7 @@ private:
         });
         const PageSink sink{[this] { return allocator_.allocate(); },
                             [this](PageNumber page, ByteSpan bytes) { pages_.write(page, bytes); }};
-        IndexTreeWriter tree(PageFormat::Jet4, definitionPage_, sink);
+        IndexTreeWriter tree(jet::kJet4Format, definitionPage_, sink);
         sorter.drain([&](ByteSpan k, std::uint32_t ref) {
             tree.add(k, RowLocation{ref >> 8, static_cast<std::uint8_t>(ref & 0xFF)});
         });

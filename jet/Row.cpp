@@ -57,9 +57,9 @@ void readJet3Variables(ByteSpan row, std::size_t maskLength, VariableTable &tabl
 }  // namespace
 
 RowLayout::RowLayout(const TableDef &def)
-    : jet3_(def.version == JetVersion::Jet3), hasVariableColumns_(def.variableColumns > 0)
+    : format_(&formatConstants(def.version)), hasVariableColumns_(def.variableColumns > 0)
 {
-    const std::size_t countLength = jet3_ ? 1 : 2;
+    const std::size_t countLength = format_->rowColumnCountLength;
     places_.reserve(def.columns.size());
     for (const ColumnDef &column : def.columns) {
         Place place;
@@ -87,7 +87,7 @@ void splitRow(const TableDef &def, ByteSpan row, RowColumns &out, const std::str
 void splitRow(const RowLayout &layout, ByteSpan row, RowColumns &out, const std::string &where)
 {
     const bool jet3 = layout.jet3();
-    const std::size_t countLength = jet3 ? 1 : 2;
+    const std::size_t countLength = layout.format().rowColumnCountLength;
     if (row.size() < countLength + 1)
         throwBadRow(where, "長さ " + std::to_string(row.size()));
     const std::uint16_t count = jet3 ? row[0] : loadLE16(row.data());

@@ -42,12 +42,13 @@ public:
         std::size_t fixedSize = 0;
     };
 
-    bool jet3() const { return jet3_; }
+    const FormatConstants &format() const { return *format_; }
+    bool jet3() const { return format_->version == JetVersion::Jet3; }
     bool hasVariableColumns() const { return hasVariableColumns_; }
     const std::vector<Place> &places() const { return places_; }
 
 private:
-    bool jet3_ = false;
+    const FormatConstants *format_;
     bool hasVariableColumns_ = false;
     std::vector<Place> places_;  // in TableDef::columns order
 };

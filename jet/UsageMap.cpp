@@ -27,7 +27,7 @@ void collectBits(ByteSpan bitmap, std::uint64_t firstPage, PageNumber pageCount,
 
 void readReferenceMap(const PageFile &file, ByteSpan row, const std::string &what, UsageMap &map)
 {
-    const std::size_t pagesPerBitmap = (file.pageSize() - 4) * 8;
+    const std::size_t pagesPerBitmap = file.format().usagePagesPerBitmapPage;
     for (std::size_t offset = 1; offset + 4 <= row.size(); offset += 4) {
         const PageNumber bitmapPage = loadLE32(row.data() + offset);
         map.bitmapPages.push_back(bitmapPage);
@@ -40,7 +40,7 @@ void readReferenceMap(const PageFile &file, ByteSpan row, const std::string &wha
             throw Error(ErrorKind::Damaged, what + ": " + file.describePage(bitmapPage) +
                                                 " は使用マップのページではありません（種類 " +
                                                 std::to_string(page->bytes[0]) + "）。");
-        collectBits(ByteSpan(page->bytes).subspan(4), first, file.pageCount(), map);
+        collectBits(ByteSpan(page->bytes).subspan(file.format().usageBitmapPageHeaderLength), first, file.pageCount(), map);
     }
 }
 

@@ -12,9 +12,6 @@ namespace jet::convert {
 
 namespace {
 
-constexpr std::size_t kJet3PasswordCharacters = 14;
-constexpr std::size_t kJet4PasswordCharacters = 20;
-
 constexpr char kEngineName[] = "Standard Jet DB";
 constexpr std::size_t kEngineNameOffset = 0x04;
 
@@ -54,7 +51,7 @@ std::size_t characterCount(const std::string &utf8)
 
 void checkJet3Password(const DatabaseHeader &source, const std::string &password)
 {
-    if (characterCount(password) > kJet3PasswordCharacters)
+    if (characterCount(password) > kJet3Format.passwordCharacters)
         refusePassword("Jet 3.x 形式に変換するには、パスワードを 14 文字以内にしてください。");
     std::string bytes;
     if (!utf8ToCodePage(password, source.codePage, bytes))
@@ -103,7 +100,7 @@ void checkConvertedPassword(const DatabaseHeader &source, JetVersion target, con
         checkJet3Password(source, password);
         return;
     }
-    if (utf8ToUtf16(password).size() > kJet4PasswordCharacters)
+    if (utf8ToUtf16(password).size() > kJet4Format.passwordCharacters)
         refusePassword("Jet 4.x 形式に変換するには、パスワードを 20 文字以内にしてください。");
 }
 

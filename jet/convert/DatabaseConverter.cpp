@@ -56,24 +56,24 @@ TablePlacement emptyPlacement(const TableDef &def)
 }
 
 // The definition buffer cut into its chain of pages (docs/jet-format-notes.md §tdef).
-std::vector<std::vector<std::uint8_t>> splitDefinition(const std::vector<std::uint8_t> &buffer, bool jet3,
-                                                       std::uint32_t pageSize, const std::vector<std::uint32_t> &chain)
+std::vector<std::vector<std::uint8_t>> splitDefinition(const std::vector<std::uint8_t> &buffer, const FormatConstants &format,
+                                                       const std::vector<std::uint32_t> &chain)
 {
     std::vector<std::vector<std::uint8_t>> pages;
     std::size_t at = 0;
     for (std::size_t i = 0; i < chain.size(); ++i) {
-        std::vector<std::uint8_t> page(pageSize, 0);
+        std::vector<std::uint8_t> page(format.pageSize, 0);
         const std::size_t start = i == 0 ? 0 : 8;
-        const std::size_t take = std::min<std::size_t>(pageSize - start, buffer.size() - at);
+        const std::size_t take = std::min<std::size_t>(format.pageSize - start, buffer.size() - at);
         std::memcpy(page.data() + start, buffer.data() + at, take);
         at += take;
         page[0] = static_cast<std::uint8_t>(PageType::TableDef);
         page[1] = 0x01;
-        if (jet3) {
+        if (format.version == JetVersion::Jet3) {
             page[2] = 'V';
             page[3] = 'C';
         } else {
-            storeLE16(page.data() + 2, static_cast<std::uint16_t>(pageSize - start - take));
+            storeLE16(page.data() + 2, static_cast<std::uint16_t>(format.pageSize - start - take));
         }
         storeLE32(page.data() + 4, i + 1 < chain.size() ? chain[i + 1] : 0);
         pages.push_back(std::move(page));
@@ -134,7 +134,8 @@ public:
           settings_(settings),
           target_(settings.target),
           jet3_(settings.target == JetVersion::Jet3),
-          pageSize_(formatConstants(settings.target).pageSize),
+          format_(formatConstants(settings.target)),
+          pageSize_(format_.pageSize),
           codePage_(source.header().codePage),
           tables_(write::tablesWithDefinitions(source)),
           allocator_({0, 1}),
@@ -163,7 +164,7 @@ public:
             rowsBefore += converted.back().rows;
         }
         writeDefinitions(converted);
-        write::UsageMapPlacer::writeGlobalMap(jet3_, pageSize_, allocator_, pages_);
+        write::UsageMapPlacer::writeGlobalMap(format_, allocator_, pages_);
         const std::vector<std::uint8_t> empty(pageSize_, 0);
         for (std::uint32_t page : allocator_.unusedPages())
             pages_.write(page, empty);
@@ -417,7 +418,7 @@ private:
 
     void writeDefinitions(const std::vector<ConvertedTable> &converted)
     {
-        write::UsageMapPlacer maps(jet3_, pageSize_, allocator_, pages_);
+        write::UsageMapPlacer maps(format_, allocator_, pages_);
         for (std::size_t t = 0; t < planned_.size(); ++t) {
             const PlannedTable &table = planned_[t];
             const ConvertedTable &copy = converted[t];
@@ -445,7 +446,7 @@ private:
             const std::vector<std::uint8_t> buffer = buildTableDef(description, placement, target_, codePage_);
             if (chainLength(buffer.size(), pageSize_) != table.chain.size())
                 throw Error(ErrorKind::Argument, "テーブル '" + table.source->name + "' の定義の長さが変わりました。");
-            const auto pages = splitDefinition(buffer, jet3_, pageSize_, table.chain);
+            const auto pages = splitDefinition(buffer, format_, table.chain);
             for (std::size_t i = 0; i < pages.size(); ++i)
                 pages_.write(table.chain[i], pages[i]);
         }
@@ -476,6 +477,7 @@ private:
     const ConversionSettings &settings_;
     JetVersion target_;
     bool jet3_;
+    const FormatConstants &format_;
     std::uint32_t pageSize_;
     unsigned codePage_;
     std::vector<write::SourceTable> tables_;

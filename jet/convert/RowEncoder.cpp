@@ -10,11 +10,7 @@ namespace {
 
 // Longest row a data page can hold: the page less its header and one slot
 // entry (§page.data).
-std::size_t maxRowLength(const TableDef &def)
-{
-    const FormatConstants &format = formatConstants(def.version);
-    return format.pageSize - format.dataRowTableOffset - 2;
-}
+std::size_t maxRowLength(const TableDef &def) { return formatConstants(def.version).maxDataRowLength; }
 
 }  // namespace
 

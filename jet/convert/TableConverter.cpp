@@ -112,8 +112,8 @@ public:
         : c_(c),
           file_(c.source.file()),
           where_(tableWhere(c.name)),
-          jet3_(c.targetDef.version == JetVersion::Jet3),
-          dataRun_(jet3_, c.targetDef.pageSize, c.definitionPage, c.allocator, c.pages),
+          format_(formatConstants(c.targetDef.version)),
+          dataRun_(format_, c.definitionPage, c.allocator, c.pages),
           decoder_(file_, c.sourceDef),
           encoder_(c.targetDef, c.source.header().codePage, c.name),
           shape_(tableRowShape(c.targetDef)),
@@ -124,8 +124,8 @@ public:
             sourcePosition_.push_back(from ? static_cast<std::ptrdiff_t>(from->position) : -1);
         }
         for (const LongValueMaps &maps : c.targetDef.longValueMaps)
-            longValues_.emplace(maps.columnNumber, std::make_unique<write::LongValueWriter>(jet3_, c.targetDef.pageSize,
-                                                                                            c.allocator, c.pages));
+            longValues_.emplace(maps.columnNumber,
+                                std::make_unique<write::LongValueWriter>(format_, c.allocator, c.pages));
         const std::size_t budget =
             std::max<std::size_t>(c.sortBudget / std::max<std::size_t>(1, c.targetDef.realIndexes.size()), 1u << 20);
         for (const RealIndexDef &index : c.targetDef.realIndexes) {
@@ -190,7 +190,7 @@ private:
         }
         writeLongValues();
         encoder_.encode(targetValues_, longFields_, shape_, row_);
-        if (row_.size() > write::DataPageBuilder::maxRowLength(jet3_, c_.targetDef.pageSize))
+        if (row_.size() > format_.maxDataRowLength)
             throw Error(ErrorKind::Unsupported, scan_->where() + ": 変換した行の長さ " + std::to_string(row_.size()) +
                                                     " バイトが変換先の形式のページに収まりません。");
         const std::uint32_t ref = dataRun_.add(row_);
@@ -245,7 +245,7 @@ private:
     {
         for (std::size_t i = 0; i < indexKeys_.size(); ++i)
             if (indexKeys_[i].keyOf(targetValues_, key_)) {
-                if (key_.size() > write::maxIndexKeyBytes(jet3_ ? write::PageFormat::Jet3 : write::PageFormat::Jet4))
+                if (key_.size() > write::maxIndexKeyBytes(format_))
                     throw Error(ErrorKind::Unsupported, scan_->where() + ": 索引のキーが変換先の形式には長すぎます。");
                 sorters_[i]->add(key_, ref);
             }
@@ -255,7 +255,7 @@ private:
     {
         const RealIndexDef &index = c_.targetDef.realIndexes[i];
         write::IndexTreeWriter tree(
-            jet3_ ? write::PageFormat::Jet3 : write::PageFormat::Jet4, c_.definitionPage,
+            format_, c_.definitionPage,
             write::PageSink{[this] { return c_.allocator.allocate(); },
                             [this](PageNumber page, ByteSpan bytes) { c_.pages.write(page, bytes); }});
         sorters_[i]->drain([&](ByteSpan key, std::uint32_t ref) {
@@ -286,7 +286,7 @@ private:
     const TableConversion &c_;
     const PageFile &file_;
     const std::string where_;
-    bool jet3_;
+    const FormatConstants &format_;
     write::PageRun dataRun_;
     RowDecoder decoder_;
     RowEncoder encoder_;

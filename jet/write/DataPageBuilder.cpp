@@ -7,21 +7,21 @@
 
 namespace jet::write {
 
-DataPageBuilder::DataPageBuilder(bool jet3, std::uint32_t pageSize, std::uint32_t owner)
-    : jet3_(jet3), pageSize_(pageSize), owner_(owner)
+DataPageBuilder::DataPageBuilder(const FormatConstants &format, std::uint32_t owner)
+    : format_(&format), owner_(owner)
 {
     reset();
 }
 
 void DataPageBuilder::reset()
 {
-    page_.assign(pageSize_, 0);
+    page_.assign(format_->pageSize, 0);
     page_[0] = static_cast<std::uint8_t>(PageType::Data);
     page_[1] = 0x01;
     storeLE32(page_.data() + 4, owner_);
     rows_ = 0;
-    rowStart_ = pageSize_;
-    free_ = pageSize_ - headerLength(jet3_);
+    rowStart_ = format_->pageSize;
+    free_ = format_->pageSize - format_->dataRowTableOffset;
     storeLE16(page_.data() + 2, static_cast<std::uint16_t>(free_));
 }
 
@@ -32,26 +32,26 @@ unsigned DataPageBuilder::add(ByteSpan row)
     rowStart_ -= row.size();
     if (!row.empty())
         std::memcpy(page_.data() + rowStart_, row.data(), row.size());
-    const std::size_t tableAt = headerLength(jet3_) + 2 * rows_;
+    const std::size_t tableAt = format_->dataRowTableOffset + 2 * rows_;
     storeLE16(page_.data() + tableAt, static_cast<std::uint16_t>(rowStart_));
     ++rows_;
     free_ -= row.size() + 2;
     storeLE16(page_.data() + 2, static_cast<std::uint16_t>(free_));
-    storeLE16(page_.data() + (jet3_ ? 0x08 : 0x0C), static_cast<std::uint16_t>(rows_));
+    storeLE16(page_.data() + format_->dataRowCountOffset, static_cast<std::uint16_t>(rows_));
     return rows_ - 1;
 }
 
 void DataPageBuilder::markDeleted(unsigned number)
 {
-    std::uint8_t *entry = page_.data() + headerLength(jet3_) + 2 * number;
+    std::uint8_t *entry = page_.data() + format_->dataRowTableOffset + 2 * number;
     storeLE16(entry, static_cast<std::uint16_t>(loadLE16(entry) | 0xC000));
 }
 
 MutableByteSpan DataPageBuilder::row(unsigned number)
 {
-    const std::size_t tableAt = headerLength(jet3_);
+    const std::size_t tableAt = format_->dataRowTableOffset;
     const std::size_t start = loadLE16(page_.data() + tableAt + 2 * number) & 0x1FFF;
-    const std::size_t end = number == 0 ? pageSize_ : (loadLE16(page_.data() + tableAt + 2 * (number - 1)) & 0x1FFF);
+    const std::size_t end = number == 0 ? format_->pageSize : (loadLE16(page_.data() + tableAt + 2 * (number - 1)) & 0x1FFF);
     return MutableByteSpan(page_.data() + start, end - start);
 }
 

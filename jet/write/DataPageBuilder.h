@@ -5,6 +5,7 @@
 #pragma once
 
 #include "jet/Bytes.h"
+#include "jet/Format.h"
 
 #include <cstdint>
 #include <vector>
@@ -16,12 +17,7 @@ inline constexpr unsigned kMaxRowsPerPage = 255;
 
 class DataPageBuilder {
 public:
-    // `jet3` selects the 10-byte header (row count at 0x08) over Jet 4's 14.
-    DataPageBuilder(bool jet3, std::uint32_t pageSize, std::uint32_t owner);
-
-    static std::size_t headerLength(bool jet3) { return jet3 ? 10 : 14; }
-    // The longest row an empty page can take.
-    static std::size_t maxRowLength(bool jet3, std::uint32_t pageSize) { return pageSize - headerLength(jet3) - 2; }
+    DataPageBuilder(const FormatConstants &format, std::uint32_t owner);
 
     bool empty() const { return rows_ == 0; }
     unsigned rowCount() const { return rows_; }
@@ -40,8 +36,7 @@ public:
     void reset();
 
 private:
-    bool jet3_;
-    std::uint32_t pageSize_;
+    const FormatConstants *format_;
     std::uint32_t owner_;
     std::vector<std::uint8_t> page_;
     unsigned rows_ = 0;

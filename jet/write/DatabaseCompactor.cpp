@@ -127,7 +127,7 @@ private:
 void writeMapsAndDefinitions(const PageFile &file, const std::vector<SourceTable> &tables, const DefinitionPlan &plan,
                              const std::vector<CopiedTable> &copies, PageAllocator &allocator, EncodedPageWriter &pages)
 {
-    UsageMapPlacer maps(file.version() == JetVersion::Jet3, file.pageSize(), allocator, pages);
+    UsageMapPlacer maps(file.format(), allocator, pages);
     for (std::size_t t = 0; t < tables.size(); ++t) {
         const TableDef &def = tables[t].def;
         const CopiedTable &copy = copies[t];
@@ -163,7 +163,7 @@ std::uint32_t writeGlobalMapAndHeader(const PageFile &file, PageAllocator &alloc
                                       const std::string &targetPassword)
 {
     // The global map goes last: it must know every page of the file.
-    UsageMapPlacer::writeGlobalMap(file.version() == JetVersion::Jet3, file.pageSize(), allocator, pages);
+    UsageMapPlacer::writeGlobalMap(file.format(), allocator, pages);
     const std::vector<std::uint32_t> gaps = allocator.unusedPages();
     const std::vector<std::uint8_t> empty(file.pageSize(), 0);
     for (std::uint32_t page : gaps)

@@ -9,9 +9,6 @@ namespace jet::write {
 
 namespace {
 
-constexpr std::size_t kJet3PasswordCharacters = 14;
-constexpr std::size_t kJet4PasswordCharacters = 20;
-
 std::size_t characterCount(const std::string &utf8)
 {
     return static_cast<std::size_t>(
@@ -23,7 +20,7 @@ std::size_t characterCount(const std::string &utf8)
 void checkTargetPassword(const DatabaseHeader &header, const std::string &password)
 {
     const bool jet3 = header.version == JetVersion::Jet3;
-    const std::size_t limit = jet3 ? kJet3PasswordCharacters : kJet4PasswordCharacters;
+    const std::size_t limit = formatConstants(header.version).passwordCharacters;
     if (characterCount(password) > limit)
         throw Error(ErrorKind::Password, std::string(jet3 ? "Jet 3.x" : "Jet 4.x") +
                                              " 形式のデータベースのパスワードは " + std::to_string(limit) +

@@ -12,24 +12,6 @@
 
 namespace jet::write {
 
-// Byte offsets of the index page header, per format (§index.page.layout).
-struct IndexPageLayout {
-    std::size_t pageSize;
-    std::size_t prevOffset;      // u32 same-level predecessor
-    std::size_t nextOffset;      // u32 same-level successor
-    std::size_t tailOffset;      // u32 last child of a node page
-    std::size_t prefixOffset;    // shared-prefix length
-    std::size_t prefixWidth;     // 1 byte (Jet 3) or 2 (Jet 4)
-    std::size_t levelOffset;     // u8 height above the leaves
-    std::size_t maskOffset;      // entry-end bitmask
-    std::size_t maskBytes;
-    std::size_t entriesStart;
-    std::size_t maxStoredBytes;  // min(page room, bits in the mask)
-    std::size_t maxPrefix;       // largest value the prefix field holds
-};
-
-const IndexPageLayout &indexPageLayout(PageFormat format);
-
 struct IndexPageContent {
     bool leaf = true;
     PageNumber owner = 0;
@@ -42,8 +24,9 @@ struct IndexPageContent {
     std::span<const std::uint32_t> ends;     // end of each entry within `stored`, increasing
 };
 
-// Fills `page` (layout.pageSize bytes). REQUIRES: stored.size() <=
-// maxStoredBytes, prefix <= maxPrefix, every entry at least one byte.
-void encodeIndexPage(const IndexPageLayout &layout, const IndexPageContent &content, MutableByteSpan page);
+// Fills `page` (format.pageSize bytes; header offsets from the index-page
+// fields of FormatConstants). REQUIRES: stored.size() <= indexMaxStoredBytes,
+// prefix <= indexMaxPrefix, every entry at least one byte.
+void encodeIndexPage(const FormatConstants &format, const IndexPageContent &content, MutableByteSpan page);
 
 }  // namespace jet::write

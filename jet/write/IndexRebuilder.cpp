@@ -82,7 +82,7 @@ private:
         return result;
     }
 
-    PageFormat format() const { return c_.def.version == JetVersion::Jet3 ? PageFormat::Jet3 : PageFormat::Jet4; }
+    const FormatConstants &format() const { return formatConstants(c_.def.version); }
 
     PageSink pageSink() const
     {

@@ -166,14 +166,13 @@ std::strong_ordering compareIndexEntries(ByteSpan keyA, RowLocation rowA, ByteSp
     return rowA <=> rowB;
 }
 
-std::size_t maxIndexKeyBytes(PageFormat format)
+std::size_t maxIndexKeyBytes(const FormatConstants &format)
 {
-    return indexPageLayout(format).maxStoredBytes - kRowPointerBytes - kChildPointerBytes;
+    return format.indexMaxStoredBytes - kRowPointerBytes - kChildPointerBytes;
 }
 
 struct IndexTreeWriter::State {
-    const IndexPageLayout &layout;
-    PageFormat format;
+    const FormatConstants &format;
     PageNumber owner;
     PageSink sink;
     std::deque<Level> levels{1};  // growing keeps references to existing levels valid
@@ -186,8 +185,8 @@ struct IndexTreeWriter::State {
     Bytes storedBuffer;
     std::vector<std::uint32_t> storedEnds;
 
-    State(PageFormat f, PageNumber o, PageSink s)
-        : layout(indexPageLayout(f)), format(f), owner(o), sink(std::move(s)), pageBuffer(layout.pageSize)
+    State(const FormatConstants &f, PageNumber o, PageSink s)
+        : format(f), owner(o), sink(std::move(s)), pageBuffer(format.pageSize)
     {
     }
 
@@ -211,7 +210,7 @@ struct IndexTreeWriter::State {
         draft.storedForm(storedBuffer, storedEnds);
         content.stored = storedBuffer;
         content.ends = storedEnds;
-        encodeIndexPage(layout, content, pageBuffer);
+        encodeIndexPage(format, content, pageBuffer);
         sink.write(draft.number, pageBuffer);
     }
 
@@ -243,14 +242,14 @@ struct IndexTreeWriter::State {
             leaves.open = startPage(0);
         } else {
             std::size_t prefix = 0;
-            if (leafFits(*leaves.open, entry, sharedWithPrevious, layout.maxStoredBytes, prefix)) {
+            if (leafFits(*leaves.open, entry, sharedWithPrevious, format.indexMaxStoredBytes, prefix)) {
                 leaves.open->prefix = prefix;
                 leaves.open->append(entry, prefix);
                 return;
             }
             closeLeaf();
         }
-        leaves.open->prefix = std::min(entry.size() - kRowPointerBytes, layout.maxPrefix);
+        leaves.open->prefix = std::min(entry.size() - kRowPointerBytes, format.indexMaxPrefix);
         leaves.open->append(entry, 0);
     }
 
@@ -278,7 +277,7 @@ struct IndexTreeWriter::State {
             level.open = startPage(0);
         } else {
             const Bytes entry = nodeEntry(*level.pending);
-            if (level.open->storedBytes() + entry.size() > layout.maxStoredBytes)
+            if (level.open->storedBytes() + entry.size() > format.indexMaxStoredBytes)
                 closeNode(index);
             else
                 level.open->append(entry, 0);
@@ -358,7 +357,7 @@ struct IndexTreeWriter::State {
     }
 };
 
-IndexTreeWriter::IndexTreeWriter(PageFormat format, PageNumber ownerTdefPage, PageSink sink)
+IndexTreeWriter::IndexTreeWriter(const FormatConstants &format, PageNumber ownerTdefPage, PageSink sink)
     : state_(std::make_unique<State>(format, ownerTdefPage, std::move(sink)))
 {
 }

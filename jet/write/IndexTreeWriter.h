@@ -44,7 +44,7 @@ std::strong_ordering compareIndexEntries(ByteSpan keyA, RowLocation rowA, ByteSp
 // Longest key (entry bytes before the row pointer) a tree can hold: a node
 // entry (key + 4-byte row pointer + 4-byte child page) must fit on one page.
 // 1792 bytes on Jet 3, 3608 on Jet 4.
-std::size_t maxIndexKeyBytes(PageFormat format);
+std::size_t maxIndexKeyBytes(const FormatConstants &format);
 
 struct IndexTreeResult {
     PageNumber root = 0;                // for the real-index definition in the TDEF
@@ -59,7 +59,7 @@ class IndexTreeWriter {
 public:
     // ownerTdefPage: first TDEF page of the table, stored in every index page.
     // All pages come from sink.allocate and go out through sink.write.
-    IndexTreeWriter(PageFormat format, PageNumber ownerTdefPage, PageSink sink);
+    IndexTreeWriter(const FormatConstants &format, PageNumber ownerTdefPage, PageSink sink);
     ~IndexTreeWriter();
     IndexTreeWriter(const IndexTreeWriter &) = delete;
     IndexTreeWriter &operator=(const IndexTreeWriter &) = delete;

@@ -23,12 +23,10 @@ LongValueWriter::Header header(std::uint32_t lengthAndKind, std::uint32_t rowRef
 
 }  // namespace
 
-LongValueWriter::LongValueWriter(bool jet3, std::uint32_t pageSize, PageAllocator &allocator, EncodedPageWriter &sink)
-    : jet3_(jet3),
-      pageSize_(pageSize),
-      maxRow_(DataPageBuilder::maxRowLength(jet3, pageSize) - 4),
+LongValueWriter::LongValueWriter(const FormatConstants &format, PageAllocator &allocator, EncodedPageWriter &sink)
+    : maxRow_(format.maxLongValueRow),
       allocator_(allocator),
-      run_(jet3, pageSize, kLvalOwner, allocator, sink)
+      run_(format, kLvalOwner, allocator, sink)
 {
 }
 

@@ -26,7 +26,7 @@ class LongValueWriter {
 public:
     using Header = std::array<std::uint8_t, 12>;
 
-    LongValueWriter(bool jet3, std::uint32_t pageSize, PageAllocator &allocator, EncodedPageWriter &sink);
+    LongValueWriter(const FormatConstants &format, PageAllocator &allocator, EncodedPageWriter &sink);
 
     // `value` is the whole value; the result is its new 12-byte header.
     Header write(ByteSpan value);
@@ -48,8 +48,6 @@ private:
     void planChain();
     void emitFragment();
 
-    bool jet3_;
-    std::uint32_t pageSize_;
     std::size_t maxRow_;  // bytes one LVAL row may hold (§lval.write)
     PageAllocator &allocator_;
     PageRun run_;

@@ -19,8 +19,8 @@ inline std::uint32_t makeRowRef(std::uint32_t page, unsigned row) { return (page
 
 class PageRun {
 public:
-    PageRun(bool jet3, std::uint32_t pageSize, std::uint32_t owner, PageAllocator &allocator, EncodedPageWriter &sink)
-        : builder_(jet3, pageSize, owner), allocator_(allocator), sink_(sink)
+    PageRun(const FormatConstants &format, std::uint32_t owner, PageAllocator &allocator, EncodedPageWriter &sink)
+        : builder_(format, owner), allocator_(allocator), sink_(sink)
     {
     }
 

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "jet/Bytes.h"
+#include "jet/Format.h"
 
 #include <cstdint>
 #include <functional>
@@ -13,15 +14,11 @@ namespace jet::write {
 
 using PageNumber = std::uint32_t;
 
-enum class PageFormat { Jet3, Jet4 };
-
-inline std::size_t pageSize(PageFormat format) { return format == PageFormat::Jet3 ? 2048 : 4096; }
-
 struct PageSink {
     // Hands out a page number not used by anything else in the output.
     // Writers call it once per page they need, in the order they fill them.
     std::function<PageNumber()> allocate;
-    // Receives a finished page: exactly pageSize(format) bytes, every unused
+    // Receives a finished page: exactly FormatConstants::pageSize bytes, every unused
     // byte zero. Called once for every allocated page; the span is only valid
     // during the call.
     std::function<void(PageNumber, ByteSpan)> write;

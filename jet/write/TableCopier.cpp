@@ -32,16 +32,16 @@ public:
           name_(name),
           where_(tableWhere(name)),
           def_(def),
-          jet3_(def.version == JetVersion::Jet3),
-          dataRun_(jet3_, def.pageSize, context.definitionPage, context.allocator, context.pages),
+          format_(formatConstants(def.version)),
+          dataRun_(format_, context.definitionPage, context.allocator, context.pages),
           decoder_(file_, def),
           autoNumber_(def.autoNumberColumn()),
           relocation_(file_.pageCount()),
           idColumns_(objectIdColumns(name, def))
     {
         for (const LongValueMaps &maps : def.longValueMaps)
-            longValues_.emplace(maps.columnNumber, std::make_unique<LongValueWriter>(jet3_, def.pageSize,
-                                                                                       context.allocator, context.pages));
+            longValues_.emplace(maps.columnNumber, std::make_unique<LongValueWriter>(format_, context.allocator,
+                                                                                       context.pages));
         for (std::size_t i = 0; i < def.columns.size(); ++i)
             if (def.columns[i].isLongValue())
                 longValueColumns_.push_back(i);
@@ -235,7 +235,7 @@ private:
             copied = copy_;
         }
         result_.digest.add(digest.finish());
-        if (copied.size() > DataPageBuilder::maxRowLength(jet3_, def_.pageSize))
+        if (copied.size() > format_.maxDataRowLength)
             throw Error(ErrorKind::Damaged, rowWhere(row.position) + ": 行の長さ " + std::to_string(copied.size()) +
                                                 " がページに収まりません。");
         const std::uint32_t newRef = dataRun_.add(copied);
@@ -279,7 +279,7 @@ private:
     {
         auto it = longValues_.find(column.number);
         if (it == longValues_.end())
-            it = longValues_.emplace(column.number, std::make_unique<LongValueWriter>(jet3_, def_.pageSize, context_.allocator,
+            it = longValues_.emplace(column.number, std::make_unique<LongValueWriter>(format_, context_.allocator,
                                                                                        context_.pages)).first;
         return *it->second;
     }
@@ -289,7 +289,7 @@ private:
     const std::string &name_;
     const std::string where_;
     const TableDef &def_;
-    bool jet3_;
+    const FormatConstants &format_;
     PageRun dataRun_;
     RowDecoder decoder_;
     const ColumnDef *autoNumber_;

@@ -16,18 +16,17 @@ namespace jet::write {
 
 class UsageMapPlacer {
 public:
-    UsageMapPlacer(bool jet3, std::uint32_t pageSize, PageAllocator &allocator, EncodedPageWriter &pages);
+    UsageMapPlacer(const FormatConstants &format, PageAllocator &allocator, EncodedPageWriter &pages);
 
     // Stores a map of `pages` (any order) and returns the RowRef of its row.
     std::uint32_t place(std::vector<std::uint32_t> pages);
     void finish() { holders_.flush(); }
 
     // Writes page 1. Call after every other page has been allocated.
-    static void writeGlobalMap(bool jet3, std::uint32_t pageSize, PageAllocator &allocator, EncodedPageWriter &pages);
+    static void writeGlobalMap(const FormatConstants &format, PageAllocator &allocator, EncodedPageWriter &pages);
 
 private:
-    bool jet3_;
-    std::uint32_t pageSize_;
+    const FormatConstants &format_;
     PageAllocator &allocator_;
     EncodedPageWriter &pages_;
     PageRun holders_;

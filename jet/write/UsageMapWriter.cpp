@@ -18,14 +18,13 @@ constexpr std::uint8_t kReferenceMap = 0x01;
 constexpr auto kBitmapPageType = static_cast<std::uint8_t>(PageType::UsageMap);
 constexpr auto kDataPageType = static_cast<std::uint8_t>(PageType::Data);
 constexpr std::size_t kInlineHeader = 5;        // type + u32 start page
-constexpr std::size_t kBitmapPageHeader = 4;    // 05 01 00 00
 constexpr std::size_t kMaxRowsPerPage = 255;    // row numbers are one byte
 
-std::size_t standardRowBytes(PageFormat format) { return format == PageFormat::Jet3 ? 133 : 69; }
-std::size_t standardBitmapBytes(PageFormat format) { return standardRowBytes(format) - kInlineHeader; }
-std::size_t referenceSlots(PageFormat format) { return (standardRowBytes(format) - 1) / 4; }
-std::size_t pagesPerBitmapPage(PageFormat format) { return (pageSize(format) - kBitmapPageHeader) * 8; }
-std::size_t dataPageHeaderBytes(PageFormat format) { return format == PageFormat::Jet3 ? 10 : 14; }
+std::size_t standardRowBytes(const FormatConstants &format) { return format.usageMapRowLength; }
+std::size_t standardBitmapBytes(const FormatConstants &format) { return standardRowBytes(format) - kInlineHeader; }
+std::size_t referenceSlots(const FormatConstants &format) { return (standardRowBytes(format) - 1) / 4; }
+std::size_t pagesPerBitmapPage(const FormatConstants &format) { return format.usagePagesPerBitmapPage; }
+std::size_t dataPageHeaderBytes(const FormatConstants &format) { return format.dataRowTableOffset; }
 
 void setBit(std::uint8_t *bitmap, std::size_t bit) { bitmap[bit / 8] |= static_cast<std::uint8_t>(1u << (bit % 8)); }
 
@@ -48,29 +47,29 @@ std::vector<std::uint8_t> inlineRow(PageNumber start, std::size_t bitmapBytes)
 // Writes one type-0x05 page covering segment `segment`, with a bit set for
 // every page `isSet` accepts, and returns its number.
 template <typename IsSet>
-PageNumber writeBitmapPage(PageFormat format, std::size_t segment, IsSet isSet, const PageSink &sink)
+PageNumber writeBitmapPage(const FormatConstants &format, std::size_t segment, IsSet isSet, const PageSink &sink)
 {
     const std::size_t perPage = pagesPerBitmapPage(format);
-    std::vector<std::uint8_t> page(pageSize(format), 0);
+    std::vector<std::uint8_t> page(format.pageSize, 0);
     page[0] = kBitmapPageType;
     page[1] = 0x01;
     const std::uint64_t first = static_cast<std::uint64_t>(segment) * perPage;
     for (std::size_t bit = 0; bit < perPage; ++bit)
         if (isSet(first + bit))
-            setBit(page.data() + kBitmapPageHeader, bit);
+            setBit(page.data() + format.usageBitmapPageHeaderLength, bit);
     const PageNumber number = sink.allocate();
     sink.write(number, page);
     return number;
 }
 
-void checkSegment(PageFormat format, std::size_t segment)
+void checkSegment(const FormatConstants &format, std::size_t segment)
 {
     if (segment >= referenceSlots(format))
         throw Error(ErrorKind::Argument, "使用マップに収まらないページ番号があります (ページ " +
                                              std::to_string(segment * pagesPerBitmapPage(format)) + " 以降)。");
 }
 
-UsageMapRow referenceMap(PageFormat format, const std::vector<PageNumber> &pages, const PageSink &sink)
+UsageMapRow referenceMap(const FormatConstants &format, const std::vector<PageNumber> &pages, const PageSink &sink)
 {
     const std::size_t perPage = pagesPerBitmapPage(format);
     UsageMapRow result;
@@ -92,15 +91,15 @@ UsageMapRow referenceMap(PageFormat format, const std::vector<PageNumber> &pages
 
 // Largest inline global map that still leaves room on page 1 for the
 // empty second map, rounded down to whole groups of 4 bitmap bytes.
-std::size_t maxGlobalInlineBitmapBytes(PageFormat format)
+std::size_t maxGlobalInlineBitmapBytes(const FormatConstants &format)
 {
-    const std::size_t room = pageSize(format) - dataPageHeaderBytes(format) - 2 * 2 - standardRowBytes(format);
+    const std::size_t room = format.pageSize - dataPageHeaderBytes(format) - 2 * 2 - standardRowBytes(format);
     return (room - kInlineHeader) / 4 * 4;
 }
 
 }  // namespace
 
-UsageMapRow encodeUsageMap(PageFormat format, std::span<const PageNumber> pages, const PageSink &sink)
+UsageMapRow encodeUsageMap(const FormatConstants &format, std::span<const PageNumber> pages, const PageSink &sink)
 {
     const std::vector<PageNumber> sorted = sortedUnique(pages);
     const std::size_t window = standardBitmapBytes(format) * 8;
@@ -116,7 +115,7 @@ UsageMapRow encodeUsageMap(PageFormat format, std::span<const PageNumber> pages,
     return result;
 }
 
-UsageMapRow encodeGlobalUsageMap(PageFormat format, PageNumber pageCount, std::span<const PageNumber> usedPages,
+UsageMapRow encodeGlobalUsageMap(const FormatConstants &format, PageNumber pageCount, std::span<const PageNumber> usedPages,
                                  const PageSink &sink)
 {
     std::vector<bool> used(pageCount, false);
@@ -169,14 +168,14 @@ UsageMapRow encodeGlobalUsageMap(PageFormat format, PageNumber pageCount, std::s
     UsageMapRow result;
     result.bytes.assign(1 + 4 * referenceSlots(format), 0);
     result.bytes[0] = kReferenceMap;
-    std::vector<std::uint8_t> page(pageSize(format));
+    std::vector<std::uint8_t> page(format.pageSize);
     for (const auto &[segment, number] : bitmaps) {
         std::fill(page.begin(), page.end(), 0);
         page[0] = kBitmapPageType;
         page[1] = 0x01;
         for (std::size_t bit = 0; bit < perPage; ++bit)
             if (isFree(static_cast<std::uint64_t>(segment) * perPage + bit))
-                setBit(page.data() + kBitmapPageHeader, bit);
+                setBit(page.data() + format.usageBitmapPageHeaderLength, bit);
         sink.write(number, page);
         storeLE32(result.bytes.data() + 1 + 4 * segment, number);
         result.bitmapPages.push_back(number);
@@ -184,10 +183,10 @@ UsageMapRow encodeGlobalUsageMap(PageFormat format, PageNumber pageCount, std::s
     return result;
 }
 
-std::vector<std::uint8_t> emptyInlineUsageMap(PageFormat format) { return inlineRow(0, standardBitmapBytes(format)); }
+std::vector<std::uint8_t> emptyInlineUsageMap(const FormatConstants &format) { return inlineRow(0, standardBitmapBytes(format)); }
 
-UsageMapHolderPage::UsageMapHolderPage(PageFormat format, std::uint32_t owner)
-    : format_(format), page_(pageSize(format), 0), rowsStart_(pageSize(format))
+UsageMapHolderPage::UsageMapHolderPage(const FormatConstants &format, std::uint32_t owner)
+    : format_(format), page_(format.pageSize, 0), rowsStart_(format.pageSize)
 {
     page_[0] = kDataPageType;
     page_[1] = 0x01;
@@ -196,7 +195,7 @@ UsageMapHolderPage::UsageMapHolderPage(PageFormat format, std::uint32_t owner)
 }
 
 std::size_t UsageMapHolderPage::headerBytes() const { return dataPageHeaderBytes(format_); }
-std::size_t UsageMapHolderPage::rowCountOffset() const { return format_ == PageFormat::Jet3 ? 0x08 : 0x0C; }
+std::size_t UsageMapHolderPage::rowCountOffset() const { return format_.dataRowCountOffset; }
 
 std::size_t UsageMapHolderPage::freeSpace() const { return rowsStart_ - headerBytes() - 2 * rows_; }
 

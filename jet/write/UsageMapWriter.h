@@ -24,7 +24,7 @@ struct UsageMapRow {
 // down to a multiple of 8. Otherwise a reference map (type 0x01, same row
 // length) with one bitmap page per 32,736 (Jet 4) / 16,352 (Jet 3) pages
 // that holds any of them, allocated from `sink` and written to it.
-UsageMapRow encodeUsageMap(PageFormat format, std::span<const PageNumber> pages, const PageSink &sink);
+UsageMapRow encodeUsageMap(const FormatConstants &format, std::span<const PageNumber> pages, const PageSink &sink);
 
 // Encodes the global map of page 1, row 0: bit set = page free. Pages below
 // pageCount are free unless listed in usedPages; pages from pageCount on are
@@ -35,18 +35,18 @@ UsageMapRow encodeUsageMap(PageFormat format, std::span<const PageNumber> pages,
 // file that have free pages (a stretch without one keeps page number 0).
 // Bitmap pages come from `sink`; they must lie at or after pageCount and
 // count as used, and the file then ends after the last of them.
-UsageMapRow encodeGlobalUsageMap(PageFormat format, PageNumber pageCount, std::span<const PageNumber> usedPages,
+UsageMapRow encodeGlobalUsageMap(const FormatConstants &format, PageNumber pageCount, std::span<const PageNumber> usedPages,
                                  const PageSink &sink);
 
 // The inline map of page 1, row 1: always empty in the files we know.
-std::vector<std::uint8_t> emptyInlineUsageMap(PageFormat format);
+std::vector<std::uint8_t> emptyInlineUsageMap(const FormatConstants &format);
 
 // A data page of usage-map rows (§page.build): rows packed from the end of the
 // page down, row-offset table after the header, free-space field, owner.
 // Holder pages have owner 0; page 1 (the global maps) has owner 1.
 class UsageMapHolderPage {
 public:
-    explicit UsageMapHolderPage(PageFormat format, std::uint32_t owner = 0);
+    explicit UsageMapHolderPage(const FormatConstants &format, std::uint32_t owner = 0);
 
     // Whether a row of this many bytes still fits (and a row number is left).
     bool fits(std::size_t rowBytes) const;
@@ -54,14 +54,14 @@ public:
     // when it does not fit.
     std::uint8_t add(ByteSpan row);
     std::size_t freeSpace() const;
-    // The page image, pageSize(format) bytes, unused bytes zero.
+    // The page image, format.pageSize bytes, unused bytes zero.
     const std::vector<std::uint8_t> &bytes() const { return page_; }
 
 private:
     std::size_t headerBytes() const;
     std::size_t rowCountOffset() const;
 
-    PageFormat format_;
+    const FormatConstants &format_;
     std::vector<std::uint8_t> page_;
     std::size_t rows_ = 0;
     std::size_t rowsStart_;  // offset of the lowest row placed so far

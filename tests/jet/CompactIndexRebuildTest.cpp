@@ -19,7 +19,6 @@
 using namespace compacttest;
 using jet::write::IndexTreeWriter;
 using jet::write::OrderedIndexFeed;
-using jet::write::PageFormat;
 using indextest::Bytes;
 
 namespace {
@@ -64,7 +63,7 @@ TEST(CompactIndexRebuildTest, LongRunsOfEqualKeysComeOutOrderedAndComplete)
     // 20000 and 2500 go through the spilling sorter (which spills in turn).
     const std::vector<FeedEntry> entries = runsOfEqualKeys({1, 100, 3, 20000, 1, 1, 2500});
     indextest::MemoryPages pages(4096, 50);
-    IndexTreeWriter tree(PageFormat::Jet4, 0x2A, pages.sink());
+    IndexTreeWriter tree(jet::kJet4Format, 0x2A, pages.sink());
     OrderedIndexFeed feed(tree, fs::temp_directory_path().string(), 4096);
     for (const FeedEntry &entry : entries)
         ASSERT_TRUE(feed.add(entry.key, entry.rowRef));
@@ -86,7 +85,7 @@ TEST(CompactIndexRebuildTest, LongRunsOfEqualKeysComeOutOrderedAndComplete)
 TEST(CompactIndexRebuildTest, FeedRefusesAKeyBelowThePreviousOne)
 {
     indextest::MemoryPages pages(4096, 50);
-    IndexTreeWriter tree(PageFormat::Jet4, 0x2A, pages.sink());
+    IndexTreeWriter tree(jet::kJet4Format, 0x2A, pages.sink());
     OrderedIndexFeed feed(tree, fs::temp_directory_path().string(), 1u << 20);
     EXPECT_TRUE(feed.add(Bytes{0x10, 0x20}, 0x500));
     EXPECT_TRUE(feed.add(Bytes{0x10, 0x20}, 0x400));  // same key: reordered later, fine

@@ -42,7 +42,7 @@ std::pair<std::string, std::vector<LongValueWriter::Header>> writeValues(const S
         jet::write::OutputFile out(path, scratch.file("absent-source"));
         jet::write::PageAllocator allocator({0, 1});
         jet::write::EncodedPageWriter pages(out, 4096, 0);
-        LongValueWriter writer(false, 4096, allocator, pages);
+        LongValueWriter writer(jet::kJet4Format, allocator, pages);
         for (const Bytes &value : values) {
             if (pieceSize == 0) {
                 headers.push_back(writer.write(value));

@@ -20,7 +20,6 @@
 #include <filesystem>
 
 using indextest::Bytes;
-using jet::write::PageFormat;
 
 namespace {
 
@@ -44,7 +43,7 @@ void rebuildIndex(const jet::Database &db, const jet::TableDef &def, const jet::
     const auto originalWalk = jet::walkIndex(db.file(), index, where, [](const jet::IndexEntry &) {});
     const bool jet4 = db.file().version() == jet::JetVersion::Jet4;
     indextest::MemoryPages pages(db.file().pageSize(), db.file().pageCount());
-    jet::write::IndexTreeWriter writer(jet4 ? PageFormat::Jet4 : PageFormat::Jet3, def.firstPage, pages.sink());
+    jet::write::IndexTreeWriter writer(db.file().format(), def.firstPage, pages.sink());
     std::vector<Bytes> expected;
     for (const jet::IndexEntry &entry : original) {
         ASSERT_NO_THROW(writer.add(entry.key, {entry.row.page, entry.row.row})) << where << ": Access order differs";
@@ -67,7 +66,7 @@ void rebuildIndex(const jet::Database &db, const jet::TableDef &def, const jet::
     std::vector<std::uint32_t> treePages = originalWalk.pages;
     std::sort(treePages.begin(), treePages.end());
     EXPECT_EQ(map.pages, treePages) << where;
-    const auto row = jet::write::encodeUsageMap(jet4 ? PageFormat::Jet4 : PageFormat::Jet3, treePages, pages.sink());
+    const auto row = jet::write::encodeUsageMap(db.file().format(), treePages, pages.sink());
     if (map.kind == jet::UsageMap::Kind::Inline && map.bitmapBytes + 5 == row.bytes.size()) {
         EXPECT_EQ(jet::loadLE32(row.bytes.data() + 1), map.start) << where;
     }

@@ -14,13 +14,13 @@
 #include <iterator>
 
 using indextest::Bytes;
-using jet::write::PageFormat;
+using jet::JetVersion;
 
 namespace {
 
 struct Case {
     const char *headerFrom;  // a database whose page 0 is borrowed
-    PageFormat format;
+    JetVersion version;
     std::size_t entries;
     std::size_t keyBytes;
     unsigned levels;
@@ -43,10 +43,11 @@ TEST_P(IndexTreeWriterReader, EngineReaderWalksTheBuiltTree)
 {
     SKIP_WITHOUT_TESTDATA();
     const Case &c = GetParam();
-    const std::size_t pageSize = jet::write::pageSize(c.format);
+    const jet::FormatConstants &format = jet::formatConstants(c.version);
+    const std::size_t pageSize = format.pageSize;
     constexpr std::uint32_t kFirstPage = 3;
     indextest::MemoryPages pages(pageSize, kFirstPage);
-    jet::write::IndexTreeWriter writer(c.format, 2, pages.sink());
+    jet::write::IndexTreeWriter writer(format, 2, pages.sink());
     std::vector<Bytes> keys;
     for (std::size_t i = 0; i < c.entries; ++i) {
         Bytes key(c.keyBytes, 0x5A);
@@ -81,8 +82,8 @@ TEST_P(IndexTreeWriterReader, EngineReaderWalksTheBuiltTree)
 }
 
 INSTANTIATE_TEST_SUITE_P(Shapes, IndexTreeWriterReader,
-                         ::testing::Values(Case{"jackcess__V1997_testV1997.mdb", PageFormat::Jet3, 0, 5, 1},
-                                           Case{"jackcess__V1997_testV1997.mdb", PageFormat::Jet3, 3000, 120, 3},
-                                           Case{"jackcess__V2000_testV2000.mdb", PageFormat::Jet4, 1, 5, 1},
-                                           Case{"jackcess__V2000_testV2000.mdb", PageFormat::Jet4, 20000, 9, 2},
-                                           Case{"jackcess__V2000_testV2000.mdb", PageFormat::Jet4, 6000, 300, 4}));
+                         ::testing::Values(Case{"jackcess__V1997_testV1997.mdb", JetVersion::Jet3, 0, 5, 1},
+                                           Case{"jackcess__V1997_testV1997.mdb", JetVersion::Jet3, 3000, 120, 3},
+                                           Case{"jackcess__V2000_testV2000.mdb", JetVersion::Jet4, 1, 5, 1},
+                                           Case{"jackcess__V2000_testV2000.mdb", JetVersion::Jet4, 20000, 9, 2},
+                                           Case{"jackcess__V2000_testV2000.mdb", JetVersion::Jet4, 6000, 300, 4}));

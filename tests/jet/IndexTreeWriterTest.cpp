@@ -12,7 +12,7 @@
 
 using jet::write::IndexTreeResult;
 using jet::write::IndexTreeWriter;
-using jet::write::PageFormat;
+using jet::JetVersion;
 using jet::write::RowLocation;
 using indextest::Bytes;
 
@@ -55,15 +55,16 @@ std::vector<Entry> syntheticEntries(std::size_t count, std::size_t keyLength)
     return entries;
 }
 
-class IndexTreeWriterTest : public ::testing::TestWithParam<PageFormat> {
+class IndexTreeWriterTest : public ::testing::TestWithParam<JetVersion> {
 protected:
-    bool jet4() const { return GetParam() == PageFormat::Jet4; }
-    std::size_t pageSize() const { return jet::write::pageSize(GetParam()); }
+    bool jet4() const { return GetParam() == JetVersion::Jet4; }
+    const jet::FormatConstants &format() const { return jet::formatConstants(GetParam()); }
+    std::size_t pageSize() const { return format().pageSize; }
 
     IndexTreeResult build(const std::vector<Entry> &entries)
     {
         pages_ = std::make_unique<indextest::MemoryPages>(pageSize(), kFirstPage);
-        IndexTreeWriter writer(GetParam(), kOwner, pages_->sink());
+        IndexTreeWriter writer(format(), kOwner, pages_->sink());
         for (const Entry &e : entries)
             writer.add(e.key, e.row);
         return writer.finish();
@@ -149,7 +150,7 @@ TEST_P(IndexTreeWriterTest, PagesLeaveAsSoonAsTheyAreFinished)
     std::size_t written = 0, allocated = 0;
     jet::write::PageSink sink{[&] { return static_cast<std::uint32_t>(++allocated); },
                               [&](std::uint32_t, jet::ByteSpan) { ++written; }};
-    IndexTreeWriter writer(GetParam(), kOwner, sink);
+    IndexTreeWriter writer(format(), kOwner, sink);
     for (const Entry &e : syntheticEntries(50'000, 12))
         writer.add(e.key, e.row);
     const std::size_t beforeFinish = written;
@@ -180,7 +181,7 @@ TEST_P(IndexTreeWriterTest, LastNodeOfALevelNeverKeepsASingleChild)
 
 TEST_P(IndexTreeWriterTest, EntriesOfTheLargestKeySizeBuildAValidTree)
 {
-    const std::size_t maxKey = jet::write::maxIndexKeyBytes(GetParam());
+    const std::size_t maxKey = jet::write::maxIndexKeyBytes(format());
     EXPECT_EQ(maxKey, jet4() ? 3608u : 1792u);
     for (const std::size_t count : {1, 2, 3, 5, 8}) {
         IndexTreeResult result;
@@ -190,7 +191,7 @@ TEST_P(IndexTreeWriterTest, EntriesOfTheLargestKeySizeBuildAValidTree)
             EXPECT_EQ(indextest::parseIndexPage(pages_->pages().at(page), jet4()).freeSpace, 4u);
     }
     indextest::MemoryPages pages(pageSize(), 1);
-    IndexTreeWriter writer(GetParam(), kOwner, pages.sink());
+    IndexTreeWriter writer(format(), kOwner, pages.sink());
     EXPECT_THROW(writer.add(Bytes(maxKey + 1, 1), RowLocation{1, 0}), jet::Error);
 }
 
@@ -257,7 +258,7 @@ TEST_P(IndexTreeWriterTest, RandomKeysOfMixedLengthsRoundTrip)
 TEST_P(IndexTreeWriterTest, ReportsDuplicateKeysAndCountsDistinctOnes)
 {
     pages_ = std::make_unique<indextest::MemoryPages>(pageSize(), kFirstPage);
-    IndexTreeWriter writer(GetParam(), kOwner, pages_->sink());
+    IndexTreeWriter writer(format(), kOwner, pages_->sink());
     EXPECT_FALSE(writer.add(Bytes{1, 2}, RowLocation{5, 0}));
     EXPECT_TRUE(writer.add(Bytes{1, 2}, RowLocation{5, 1}));
     EXPECT_TRUE(writer.add(Bytes{1, 2}, RowLocation{6, 0}));
@@ -270,7 +271,7 @@ TEST_P(IndexTreeWriterTest, ReportsDuplicateKeysAndCountsDistinctOnes)
 TEST_P(IndexTreeWriterTest, RefusesEntriesOutOfOrderOrOutOfRange)
 {
     indextest::MemoryPages pages(pageSize(), 1);
-    IndexTreeWriter writer(GetParam(), kOwner, pages.sink());
+    IndexTreeWriter writer(format(), kOwner, pages.sink());
     writer.add(Bytes{5}, RowLocation{10, 3});
     EXPECT_THROW(writer.add(Bytes{5}, RowLocation{10, 3}), jet::Error) << "same entry twice";
     EXPECT_THROW(writer.add(Bytes{5}, RowLocation{10, 2}), jet::Error) << "row order";
@@ -281,8 +282,8 @@ TEST_P(IndexTreeWriterTest, RefusesEntriesOutOfOrderOrOutOfRange)
     EXPECT_THROW(writer.finish(), jet::Error);
 }
 
-INSTANTIATE_TEST_SUITE_P(Formats, IndexTreeWriterTest, ::testing::Values(PageFormat::Jet3, PageFormat::Jet4),
-                         [](const auto &info) { return info.param == PageFormat::Jet3 ? "Jet3" : "Jet4"; });
+INSTANTIATE_TEST_SUITE_P(Formats, IndexTreeWriterTest, ::testing::Values(JetVersion::Jet3, JetVersion::Jet4),
+                         [](const auto &info) { return info.param == JetVersion::Jet3 ? "Jet3" : "Jet4"; });
 
 TEST(IndexEntryOrder, KeyBytesThenPageThenRow)
 {

@@ -11,7 +11,7 @@
 #include <set>
 
 using indextest::Bytes;
-using jet::write::PageFormat;
+using jet::JetVersion;
 using jet::write::PageNumber;
 
 namespace {
@@ -64,17 +64,18 @@ std::vector<Bytes> dataPageRows(const Bytes &page, bool jet4)
     return rows;
 }
 
-class UsageMapWriterTest : public ::testing::TestWithParam<PageFormat> {
+class UsageMapWriterTest : public ::testing::TestWithParam<JetVersion> {
 protected:
-    bool jet4() const { return GetParam() == PageFormat::Jet4; }
-    std::size_t pageSize() const { return jet::write::pageSize(GetParam()); }
+    bool jet4() const { return GetParam() == JetVersion::Jet4; }
+    const jet::FormatConstants &format() const { return jet::formatConstants(GetParam()); }
+    std::size_t pageSize() const { return format().pageSize; }
     std::size_t rowBytes() const { return jet4() ? 69 : 133; }
     std::size_t pagesPerBitmap() const { return (pageSize() - 4) * 8; }
 
     std::set<std::uint64_t> roundTrip(const std::vector<PageNumber> &pages, jet::write::UsageMapRow *out = nullptr)
     {
         file_ = std::make_unique<indextest::MemoryPages>(pageSize(), 9000);
-        const auto row = jet::write::encodeUsageMap(GetParam(), pages, file_->sink());
+        const auto row = jet::write::encodeUsageMap(format(), pages, file_->sink());
         EXPECT_TRUE(file_->allWritten());
         EXPECT_EQ(row.bytes.size(), rowBytes());
         if (out)
@@ -128,7 +129,7 @@ TEST_P(UsageMapWriterTest, RefusesPagesNoReferenceMapCanReach)
 {
     const std::size_t slots = (rowBytes() - 1) / 4;
     indextest::MemoryPages file(pageSize(), 1);
-    EXPECT_THROW(jet::write::encodeUsageMap(GetParam(), std::vector<PageNumber>{1, static_cast<PageNumber>(slots * pagesPerBitmap())}, file.sink()),
+    EXPECT_THROW(jet::write::encodeUsageMap(format(), std::vector<PageNumber>{1, static_cast<PageNumber>(slots * pagesPerBitmap())}, file.sink()),
                  jet::Error);
 }
 
@@ -139,7 +140,7 @@ TEST_P(UsageMapWriterTest, GlobalMapMarksFreePagesAndThePastTheEnd)
     for (PageNumber p = 0; p < 700; ++p)
         if (p != 42)
             used.push_back(p);
-    const auto row = jet::write::encodeGlobalUsageMap(GetParam(), 700, used, file.sink());
+    const auto row = jet::write::encodeGlobalUsageMap(format(), 700, used, file.sink());
     EXPECT_TRUE(row.bitmapPages.empty());
     const std::size_t standard = rowBytes() - 5;
     EXPECT_EQ(row.bytes.size(), 5 + std::max<std::size_t>(standard, 88)) << "grows in steps of 4 bytes";
@@ -159,7 +160,7 @@ TEST_P(UsageMapWriterTest, GlobalMapOfAFileTooLargeForPageOneIsAReferenceMap)
         if (p != perPage + 7)
             used.push_back(p);
     indextest::MemoryPages file(pageSize(), count);
-    const auto row = jet::write::encodeGlobalUsageMap(GetParam(), count, used, file.sink());
+    const auto row = jet::write::encodeGlobalUsageMap(format(), count, used, file.sink());
     EXPECT_TRUE(file.allWritten());
     ASSERT_EQ(row.bytes[0], 0x01);
     ASSERT_EQ(row.bitmapPages, std::vector<PageNumber>{count}) << "only the stretch with a free page has a bitmap";
@@ -171,14 +172,14 @@ TEST_P(UsageMapWriterTest, GlobalMapOfAFileTooLargeForPageOneIsAReferenceMap)
     // No free page: every pointer stays 0 and nothing is allocated.
     used.push_back(perPage + 7);
     indextest::MemoryPages full(pageSize(), count);
-    const auto fullRow = jet::write::encodeGlobalUsageMap(GetParam(), count, used, full.sink());
+    const auto fullRow = jet::write::encodeGlobalUsageMap(format(), count, used, full.sink());
     EXPECT_TRUE(fullRow.bitmapPages.empty());
     EXPECT_EQ(fullRow.bytes, [&] { Bytes b(rowBytes(), 0); b[0] = 1; return b; }());
 }
 
 TEST_P(UsageMapWriterTest, HolderPageStacksRowsFromTheEndAndKeepsFreeSpace)
 {
-    jet::write::UsageMapHolderPage page(GetParam());
+    jet::write::UsageMapHolderPage page(format());
     const std::size_t header = jet4() ? 14 : 10;
     EXPECT_EQ(page.freeSpace(), pageSize() - header);
     const Bytes a(rowBytes(), 0xAA), b(rowBytes(), 0xBB), c(7, 0xCC);
@@ -198,15 +199,15 @@ TEST_P(UsageMapWriterTest, HolderPageStacksRowsFromTheEndAndKeepsFreeSpace)
     EXPECT_THROW(page.add(a), jet::Error);
     EXPECT_LT(page.freeSpace(), rowBytes() + 2);
 
-    jet::write::UsageMapHolderPage many(GetParam(), 1);
+    jet::write::UsageMapHolderPage many(format(), 1);
     for (int i = 0; i < 255; ++i)
         many.add(Bytes{1});
     EXPECT_FALSE(many.fits(1)) << "row numbers are one byte";
     EXPECT_EQ(jet::loadLE32(many.bytes().data() + 4), 1u);
 }
 
-INSTANTIATE_TEST_SUITE_P(Formats, UsageMapWriterTest, ::testing::Values(PageFormat::Jet3, PageFormat::Jet4),
-                         [](const auto &info) { return info.param == PageFormat::Jet3 ? "Jet3" : "Jet4"; });
+INSTANTIATE_TEST_SUITE_P(Formats, UsageMapWriterTest, ::testing::Values(JetVersion::Jet3, JetVersion::Jet4),
+                         [](const auto &info) { return info.param == JetVersion::Jet3 ? "Jet3" : "Jet4"; });
 
 // Page 1 of databases Access wrote: the global map re-encoded from the free
 // pages it lists must come out byte for byte, and the page rebuilt from its
@@ -221,7 +222,7 @@ protected:
         ASSERT_GT(file.size(), 0x15u);
         jet4 = file[0x14] != 0;
         pageSize = jet4 ? 4096 : 2048;
-        format = jet4 ? PageFormat::Jet4 : PageFormat::Jet3;
+        format = &jet::formatConstants(jet4 ? JetVersion::Jet4 : JetVersion::Jet3);
         pageCount = static_cast<PageNumber>(file.size() / pageSize);
     }
     Bytes page(PageNumber n) const { return Bytes(file.begin() + n * pageSize, file.begin() + (n + 1) * pageSize); }
@@ -229,7 +230,7 @@ protected:
     Bytes file;
     bool jet4 = false;
     std::size_t pageSize = 0;
-    PageFormat format = PageFormat::Jet4;
+    const jet::FormatConstants *format = &jet::kJet4Format;
     PageNumber pageCount = 0;
 };
 
@@ -246,7 +247,7 @@ TEST_P(UsageMapWriterRealFiles, InlineMapsOfTablesAndIndexesComeOutAsAccessWrote
             const auto pages = decodeMap(row, {}, pageSize);
             const std::vector<PageNumber> list(pages.begin(), pages.end());
             indextest::MemoryPages none(pageSize, pageCount);
-            EXPECT_EQ(jet::write::encodeUsageMap(format, list, none.sink()).bytes, row) << "row on page " << n;
+            EXPECT_EQ(jet::write::encodeUsageMap(*format, list, none.sink()).bytes, row) << "row on page " << n;
             ++compared;
         }
     }
@@ -266,10 +267,10 @@ TEST_P(UsageMapWriterRealFiles, PageOneComesOutAsAccessWroteIt)
         if (!free.count(p))
             used.push_back(p);
     indextest::MemoryPages none(pageSize, pageCount);
-    const auto global = jet::write::encodeGlobalUsageMap(format, pageCount, used, none.sink());
+    const auto global = jet::write::encodeGlobalUsageMap(*format, pageCount, used, none.sink());
     EXPECT_EQ(global.bytes, rows[0]);
 
-    jet::write::UsageMapHolderPage rebuilt(format, 1);
+    jet::write::UsageMapHolderPage rebuilt(*format, 1);
     rebuilt.add(rows[0]);
     rebuilt.add(rows[1]);
     const std::size_t tableEnd = (jet4 ? 14 : 10) + 4;
