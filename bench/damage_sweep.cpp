@@ -1,5 +1,5 @@
 // Damage sweep: single-page faults on copies of the test databases, each
-// compacted once. Every case must end either in a failure with a message and
+// compacted (or, with --convert, converted into the other format) once. Every case must end either in a failure with a message and
 // no file left beside the damaged copy, or in a copy whose every user table
 // holds the live rows of the undamaged file. Anything else is a silent loss
 // (rows missing or extra in a "successful" copy) or a leftover file, and is
@@ -8,13 +8,18 @@
 // Faithful copies of a source the checker finds damaged must report repairs;
 // those that do not are listed as UNREPORTED.
 //
-//   build/bench/damage_sweep [FILE...]   (default: the unencoded Jet 3 / Jet 4
+// A converted copy stores its rows in other bytes, so with --convert the user
+// tables are compared by the reader's decoded values (text as UTF-8): each
+// table's rows as a multiset of fingerprints, columns matched by name.
+//
+//   build/bench/damage_sweep [--convert] [FILE...]   (default: the unencoded Jet 3 / Jet 4
 //                                         files without a password in
 //                                         $TESSIVAR_SHARED_DIR/testdata or ../shared/testdata)
 #include "jet/Compact.h"
 #include "jet/DataPage.h"
 #include "jet/Database.h"
 #include "jet/Error.h"
+#include "jet/RowDecoder.h"
 #include "jet/UsageMap.h"
 #include "jet/check/Checker.h"
 
@@ -34,6 +39,8 @@ namespace {
 
 namespace fs = std::filesystem;
 using RowCounts = std::map<std::string, std::uint64_t>;
+// Per user table: the sorted fingerprints of its rows' values.
+using TableValues = std::map<std::string, std::vector<std::uint64_t>>;
 
 fs::path testDataDir()
 {
@@ -56,6 +63,66 @@ RowCounts userTableRows(const jet::Database &db)
         if (entry.kind == jet::TableKind::User)
             rows[entry.name] = db.countRows(db.tableDef(entry), entry.name);
     return rows;
+}
+
+// One value as kind and payload: the same in Jet 3 and Jet 4 for what a
+// faithful conversion keeps.
+void appendValue(std::string &out, const jet::Value &v)
+{
+    out += static_cast<char>(v.kind);
+    switch (v.kind) {
+    case jet::Value::Kind::Null:
+        break;
+    case jet::Value::Kind::Boolean:
+        out += v.boolean ? '1' : '0';
+        break;
+    case jet::Value::Kind::Integer:
+    case jet::Value::Kind::Currency:
+        out += std::to_string(v.integer);
+        break;
+    case jet::Value::Kind::Float:
+    case jet::Value::Kind::DateTime:
+        out.append(reinterpret_cast<const char *>(&v.real), sizeof v.real);
+        break;
+    case jet::Value::Kind::Text:
+    case jet::Value::Kind::Decimal:
+        out += v.text;
+        break;
+    case jet::Value::Kind::Binary:
+    case jet::Value::Kind::Guid:
+        out.append(v.bytes.begin(), v.bytes.end());
+        break;
+    }
+    out += '\x1f';
+}
+
+TableValues userTableValues(const jet::Database &db)
+{
+    TableValues tables;
+    std::vector<jet::Value> values;
+    for (const jet::TableEntry &entry : db.catalog().tables) {
+        if (entry.kind != jet::TableKind::User)
+            continue;
+        const jet::TableDef def = db.tableDef(entry);
+        std::vector<std::size_t> byName(def.columns.size());
+        for (std::size_t i = 0; i < byName.size(); ++i)
+            byName[i] = i;
+        std::sort(byName.begin(), byName.end(),
+                  [&](std::size_t a, std::size_t b) { return def.columns[a].name < def.columns[b].name; });
+        std::vector<std::uint64_t> &rows = tables[entry.name];
+        db.forEachRow(def, entry.name, [&](const jet::LiveRow &, jet::RowDecoder &decoder, const std::string &where) {
+            decoder.values(values, where);
+            std::string row;
+            for (std::size_t i : byName) {
+                row += def.columns[i].name;
+                row += '=';
+                appendValue(row, values[i]);
+            }
+            rows.push_back(std::hash<std::string>{}(row));
+        });
+        std::sort(rows.begin(), rows.end());
+    }
+    return tables;
 }
 
 // Files the sweep can judge: they open without a password, are not
@@ -125,15 +192,54 @@ struct Tally {
     std::uint64_t cases = 0, failures = 0, faithful = 0, losses = 0, leftovers = 0, unclear = 0;
     std::uint64_t faithfulDamaged = 0, unreported = 0;  // faithful copies of a source the checker finds damaged
     std::uint64_t overreported = 0;                     // repairs reported where the checker finds nothing
+    std::uint64_t skipped = 0;                          // files whose undamaged conversion is refused
 };
 
-void sweepFile(const fs::path &original, const fs::path &scratch, Tally &tally)
+// What a copy must hold: row counts for a compaction, values for a conversion.
+struct Expected {
+    bool convert = false;
+    RowCounts rows;
+    TableValues values;
+
+    bool heldBy(const jet::Database &copy) const
+    {
+        return convert ? userTableValues(copy) == values : userTableRows(copy) == rows;
+    }
+};
+
+// A file whose undamaged conversion is refused (or not faithful) cannot be
+// judged by its damaged copies; it is named and left out.
+bool convertsWhole(const fs::path &original, const fs::path &target, int engine, const Expected &expected)
+{
+    jet::CompactRequest request;
+    request.sourcePath = original.string();
+    request.targetPath = target.string();
+    request.engineType = engine;
+    bool held = false;
+    try {
+        jet::compactDatabase(request);
+        held = expected.heldBy(*jet::Database::open(target.string(), ""));
+        if (!held)
+            std::printf("SKIPPED      %s: the undamaged copy differs\n", original.filename().c_str());
+    } catch (const jet::Error &e) {
+        std::printf("SKIPPED      %s: %s\n", original.filename().c_str(), e.what());
+    }
+    fs::remove(target);
+    return held;
+}
+
+void sweepFile(const fs::path &original, const fs::path &scratch, bool convert, Tally &tally)
 {
     const auto db = jet::Database::open(original.string(), "");
-    const RowCounts expected = userTableRows(*db);
-    const int engine = db->header().version == jet::JetVersion::Jet3 ? 4 : 5;
+    Expected expected{convert, userTableRows(*db), convert ? userTableValues(*db) : TableValues{}};
+    const bool jet3 = db->header().version == jet::JetVersion::Jet3;
+    const int engine = jet3 != convert ? 4 : 5;
     const std::string pristine = readAll(original);
     const fs::path damaged = scratch / "damaged.mdb", target = scratch / "out.mdb";
+    if (convert && !convertsWhole(original, target, engine, expected)) {
+        ++tally.skipped;
+        return;
+    }
     for (const Fault &fault : faultsOf(*db)) {
         ++tally.cases;
         std::string bytes = pristine;
@@ -146,12 +252,12 @@ void sweepFile(const fs::path &original, const fs::path &scratch, Tally &tally)
         const std::string label = original.filename().string() + ": " + fault.what;
         try {
             const jet::CompactResult result = jet::compactDatabase(request);
-            RowCounts copied;
+            bool held = false;
             try {
-                copied = userTableRows(*jet::Database::open(target.string(), ""));
+                held = expected.heldBy(*jet::Database::open(target.string(), ""));
             } catch (const jet::Error &) {
             }
-            if (copied == expected) {
+            if (held) {
                 ++tally.faithful;
                 if (!jet::checkFile(damaged.string(), "").clean()) {
                     ++tally.faithfulDamaged;
@@ -189,22 +295,27 @@ void sweepFile(const fs::path &original, const fs::path &scratch, Tally &tally)
 int main(int argc, char **argv)
 {
     std::vector<fs::path> files;
-    for (int i = 1; i < argc; ++i)
-        files.emplace_back(argv[i]);
+    bool convert = false;
+    for (int i = 1; i < argc; ++i) {
+        if (std::string(argv[i]) == "--convert")
+            convert = true;
+        else
+            files.emplace_back(argv[i]);
+    }
     if (files.empty())
         files = defaultFiles();
     const fs::path scratch = fs::temp_directory_path() / ("tessivar-damage-sweep-" + std::to_string(::getpid()));
     fs::create_directories(scratch);
     Tally tally;
     for (const fs::path &file : files)
-        sweepFile(file, scratch, tally);
+        sweepFile(file, scratch, convert, tally);
     fs::remove_all(scratch);
     const auto n = [](std::uint64_t v) { return static_cast<unsigned long long>(v); };
-    std::printf("files %zu, cases %llu: failed with a message %llu (unclear %llu), faithful copies %llu "
+    std::printf("files %zu (left out: undamaged conversion refused %llu), cases %llu: failed with a message %llu (unclear %llu), faithful copies %llu "
                 "(source found damaged by the checker %llu, of them repairs not reported %llu; repairs reported on a "
                 "source the checker finds clean %llu), "
                 "silent losses %llu, files left behind %llu\n",
-                files.size(), n(tally.cases), n(tally.failures), n(tally.unclear), n(tally.faithful),
+                files.size(), n(tally.skipped), n(tally.cases), n(tally.failures), n(tally.unclear), n(tally.faithful),
                 n(tally.faithfulDamaged), n(tally.unreported), n(tally.overreported), n(tally.losses), n(tally.leftovers));
     return tally.losses == 0 && tally.leftovers == 0 ? 0 : 1;
 }
