@@ -91,7 +91,7 @@ CompactResult convertDatabase(const CompactRequest &request, const Database &sou
     convert::verifyConvertedCopy([&] { return Database::open(copyPath, request.targetPassword); }, outcome.expected,
                                  outcome.copyNormaliser);
     result.verifySeconds = phase.lap();
-    result.repairs = countMapFaultsRepairedByCopy(source);
+    result.repairs = outcome.repairs + countMapFaultsRepairedByCopy(source);
     progress.report(98);
     sourceWatch.requireUnchanged();
     out.commit();

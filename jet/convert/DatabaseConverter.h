@@ -35,6 +35,10 @@ struct ConversionOutcome {
     // Turns a value of the copy into the form the expected digests were taken in.
     std::function<Normaliser(const std::string &table)> copyNormaliser;
     std::vector<std::string> notices;
+    // Indexes of the source that could not be walked or did not hold one
+    // entry per row: the copy's are built from the rows, so it does not
+    // repeat the fault.
+    std::uint32_t repairs = 0;
 };
 
 // Throws jet::Error(Unsupported) naming table and column for what the target

@@ -148,6 +148,7 @@ TEST(ConvertDatabase, EveryTestFileConvertsOrIsRefusedForAReason)
             ++converted;
             EXPECT_EQ(versionOf(copy, file.password), other(from));
             withNotices += !result.notices.empty();
+            EXPECT_EQ(result.repairs, 0u) << "a sound source reported as repaired";
             comparisons.push_back({file.name, file.path(), copy, file.password, !result.notices.empty()});
             if (from == jet::JetVersion::Jet3) {
                 const std::string back = scratch.file("back-" + file.name);
