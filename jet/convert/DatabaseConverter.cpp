@@ -2,7 +2,7 @@
 
 #include "jet/Error.h"
 #include "jet/IndexPage.h"
-#include "jet/RowDecoder.h"
+#include "jet/RowValues.h"
 #include "jet/StoredRowCount.h"
 #include "jet/TableScan.h"
 #include "jet/convert/ConvertedHeader.h"
@@ -106,28 +106,6 @@ bool isColumn(const ColumnDef &column, const char *table, const std::string &tab
     return tableName == table && column.name == name;
 }
 
-// Every live row of a table as values. Pages the table's map names that are
-// not its data pages stop the scan (their rows would go unchecked), and a
-// row is named in full only when it cannot be read.
-void forEachRowValues(const Database &source, const TableDef &def, const std::string &name,
-                      const std::function<void(std::vector<Value> &)> &visit)
-{
-    TableScan scan(source.file(), def, name, ForeignPages::Fail);
-    RowDecoder decoder(source.file(), def);
-    const std::string where = "テーブル '" + name + "'";
-    std::vector<Value> values;
-    while (scan.next()) {
-        withPlaceNamedOnError(
-            where,
-            [&](const std::string &place) {
-                decoder.split(scan.row().bytes, place);
-                decoder.values(values, place);
-            },
-            [&] { return scan.where(); });
-        visit(values);
-    }
-}
-
 class Converter {
 public:
     Converter(const Database &source, write::PageOutput &out, const ConversionSettings &settings)
@@ -137,11 +115,10 @@ public:
           target_(settings.target),
           jet3_(settings.target == JetVersion::Jet3),
           format_(formatConstants(settings.target)),
-          pageSize_(format_.pageSize),
           codePage_(source.header().codePage),
           tables_(write::tablesWithDefinitions(source)),
           allocator_({0, 1}),
-          pages_(out, pageSize_, source.header().encodingKey)
+          pages_(out, format_.pageSize, source.header().encodingKey)
     {
     }
 
@@ -167,14 +144,14 @@ public:
         }
         writeDefinitions(converted);
         write::UsageMapPlacer::writeGlobalMap(format_, allocator_, pages_);
-        const std::vector<std::uint8_t> empty(pageSize_, 0);
+        const std::vector<std::uint8_t> empty(format_.pageSize, 0);
         for (std::uint32_t page : allocator_.unusedPages())
             pages_.write(page, empty);
         requireWithinFileLimit();
         pages_.write(0, buildConvertedHeaderPage(header_, target_, creationDate_, settings_.targetPassword));
         pages_.flush();
         outcome_.pageCount = allocator_.pageCount();
-        outcome_.pageSize = pageSize_;
+        outcome_.pageSize = format_.pageSize;
         outcome_.tables = static_cast<std::uint32_t>(planned_.size());
         outcome_.copyNormaliser = copyNormaliser();
         return std::move(outcome_);
@@ -225,15 +202,16 @@ private:
             const std::vector<std::uint16_t> dropped = columnsOnlyIn(def, table.target);
             std::uint64_t droppedValues = 0;
             std::vector<Value> targetValues;
-            forEachRowValues(source_, def, table.source->name, [&](std::vector<Value> &values) {
-                for (std::uint16_t number : dropped)
-                    droppedValues += !values[def.columnByNumber(number)->position].isNull();
-                targetValues.assign(table.target.columns.size(), Value{});
-                for (std::size_t i = 0; i < table.target.columns.size(); ++i)
-                    if (const ColumnDef *from = def.columnByNumber(table.target.columns[i].number))
-                        targetValues[i] = std::move(values[from->position]);
-                check.addRow(targetValues, shape);
-            });
+            forEachRowValues(source_.file(), def, table.source->name, ForeignPages::Fail,
+                             [&](const TableScan &, std::vector<Value> &values) {
+                                 for (std::uint16_t number : dropped)
+                                     droppedValues += !values[def.columnByNumber(number)->position].isNull();
+                                 targetValues.assign(table.target.columns.size(), Value{});
+                                 for (std::size_t i = 0; i < table.target.columns.size(); ++i)
+                                     if (const ColumnDef *from = def.columnByNumber(table.target.columns[i].number))
+                                         targetValues[i] = std::move(values[from->position]);
+                                 check.addRow(targetValues, shape);
+                             });
             const auto found = check.refusals();
             refusals.insert(refusals.end(), found.begin(), found.end());
             if (droppedValues > 0)
@@ -255,17 +233,19 @@ private:
             if (columns.empty())
                 continue;
             const TableDef &def = table.source->def;
-            forEachRowValues(source_, def, table.source->name, [&](std::vector<Value> &values) {
-                for (const ColumnDef *column : columns) {
-                    const ColumnDef *from = def.columnByNumber(column->number);
-                    if (from && !keyableUnderUnknownOrder(values[from->position]))
-                        throw Error(ErrorKind::Unsupported,
-                                    "テーブル '" + table.source->name + "' の列 '" + column->name +
-                                        "' の索引に、並べ替え順序 " +
-                                        lcidText(column->collation ? column->collation : header_.sortOrder) +
-                                        " では索引のキーを計算できない文字があるため、形式を変換できません。");
-                }
-            });
+            forEachRowValues(source_.file(), def, table.source->name, ForeignPages::Fail,
+                             [&](const TableScan &, std::vector<Value> &values) {
+                                 for (const ColumnDef *column : columns) {
+                                     const ColumnDef *from = def.columnByNumber(column->number);
+                                     if (from && !keyableUnderUnknownOrder(values[from->position]))
+                                         throw Error(
+                                             ErrorKind::Unsupported,
+                                             "テーブル '" + table.source->name + "' の列 '" + column->name +
+                                                 "' の索引に、並べ替え順序 " +
+                                                 lcidText(column->collation ? column->collation : header_.sortOrder) +
+                                                 " では索引のキーを計算できない文字があるため、形式を変換できません。");
+                                 }
+                             });
         }
     }
 
@@ -284,7 +264,7 @@ private:
         for (PlannedTable &table : planned_) {
             const std::vector<std::uint8_t> sized = buildTableDef(describeTable(table.target, table.source->name),
                                                                   emptyPlacement(table.target), target_, codePage_);
-            for (std::size_t i = chainLength(sized.size(), pageSize_); i > 0; --i)
+            for (std::size_t i = chainLength(sized.size(), format_.pageSize); i > 0; --i)
                 table.chain.push_back(allocator_.allocate());
             ids_.add(table.source->def.firstPage, table.chain.front());
         }
@@ -336,7 +316,8 @@ private:
     std::uint32_t unreadable(const write::SourceTable &table) const
     {
         try {
-            forEachRowValues(source_, table.def, table.name, [](std::vector<Value> &) {});
+            forEachRowValues(source_.file(), table.def, table.name, ForeignPages::Fail,
+                             [](const TableScan &, std::vector<Value> &) {});
             return 0;
         } catch (const Error &) {
             return 1;
@@ -480,7 +461,7 @@ private:
                 placement.longValueMaps[i] = {RowId::fromRowRef(maps.place(copy.longValueColumns[i].ownedPages)),
                                               RowId::fromRowRef(maps.place(copy.longValueColumns[i].pagesWithRoom))};
             const std::vector<std::uint8_t> buffer = buildTableDef(description, placement, target_, codePage_);
-            if (chainLength(buffer.size(), pageSize_) != table.chain.size())
+            if (chainLength(buffer.size(), format_.pageSize) != table.chain.size())
                 throw Error(ErrorKind::Argument, "テーブル '" + table.source->name + "' の定義の長さが変わりました。");
             const auto pages = splitDefinition(buffer, format_, table.chain);
             for (std::size_t i = 0; i < pages.size(); ++i)
@@ -500,7 +481,7 @@ private:
 
     void requireWithinFileLimit() const
     {
-        const std::uint64_t bytes = std::uint64_t(allocator_.pageCount()) * pageSize_;
+        const std::uint64_t bytes = std::uint64_t(allocator_.pageCount()) * format_.pageSize;
         const std::uint64_t limit = jet3_ ? kJet3MaxFileBytes : kJet4MaxFileBytes;
         if (bytes > limit)
             throw Error(ErrorKind::Unsupported, std::string("変換したデータベースは ") + std::to_string(bytes >> 20) +
@@ -514,7 +495,6 @@ private:
     JetVersion target_;
     bool jet3_;
     const FormatConstants &format_;
-    std::uint32_t pageSize_;
     unsigned codePage_;
     std::vector<write::SourceTable> tables_;
     std::vector<PlannedTable> planned_;

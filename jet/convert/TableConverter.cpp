@@ -2,7 +2,7 @@
 
 #include "jet/Error.h"
 #include "jet/Header.h"
-#include "jet/RowDecoder.h"
+#include "jet/RowValues.h"
 #include "jet/StoredRowCount.h"
 #include "jet/TableScan.h"
 #include "jet/convert/RowEncoder.h"
@@ -114,7 +114,6 @@ public:
           where_(tableWhere(c.name)),
           format_(formatConstants(c.targetDef.version)),
           dataRun_(format_, c.definitionPage, c.allocator, c.pages),
-          decoder_(file_, c.sourceDef),
           encoder_(c.targetDef, c.source.header().codePage, c.name),
           shape_(tableRowShape(c.targetDef)),
           text_{c.targetDef.version, c.source.header().codePage}
@@ -139,12 +138,12 @@ public:
 
     ConvertedTable run()
     {
-        TableScan scan(file_, c_.sourceDef, c_.name, ForeignPages::Fail);
         std::uint64_t rowsRead = 0;
-        while (scan.next()) {
-            ++rowsRead;
-            convertRow(scan);
-        }
+        forEachRowValues(file_, c_.sourceDef, c_.name, ForeignPages::Fail,
+                         [&](const TableScan &scan, std::vector<Value> &values) {
+                             ++rowsRead;
+                             convertRow(scan, values);
+                         });
         requireStoredRowCount(rowsRead);
         dataRun_.flush();
         for (auto &[number, writer] : longValues_)
@@ -161,30 +160,21 @@ public:
     }
 
 private:
-    void convertRow(const TableScan &scan)
+    void convertRow(const TableScan &scan, std::vector<Value> &sourceValues)
     {
         scan_ = &scan;
-        // Naming the row in full for every row would cost more than decoding
-        // it: the full place is built only when a read fails.
-        withPlaceNamedOnError(
-            where_,
-            [&](const std::string &where) {
-                decoder_.split(scan.row().bytes, where);
-                decoder_.values(sourceValues_, where);
-            },
-            [&] { return scan.where(); });
-        if (c_.keepRow && !c_.keepRow(sourceValues_)) {
+        if (c_.keepRow && !c_.keepRow(sourceValues)) {
             ++result_.rowsLeftOut;
             return;
         }
         if (c_.sourceRow)
-            c_.sourceRow(sourceValues_);
+            c_.sourceRow(sourceValues);
         targetValues_.assign(c_.targetDef.columns.size(), Value{});
         for (std::size_t i = 0; i < targetValues_.size(); ++i) {
             if (sourcePosition_[i] < 0)
                 continue;
             const auto from = static_cast<std::size_t>(sourcePosition_[i]);
-            targetValues_[i] = std::move(sourceValues_[from]);
+            targetValues_[i] = std::move(sourceValues[from]);
             if (c_.transform)
                 c_.transform(c_.sourceDef.columns[from], targetValues_[i]);
         }
@@ -288,7 +278,6 @@ private:
     const std::string where_;
     const FormatConstants &format_;
     write::PageRun dataRun_;
-    RowDecoder decoder_;
     RowEncoder encoder_;
     RowShape shape_;
     TextTarget text_;
@@ -298,7 +287,6 @@ private:
     std::vector<std::unique_ptr<write::SpillSorter>> sorters_;
     std::optional<std::size_t> autoNumber_;
     const TableScan *scan_ = nullptr;  // of the row being converted, to name it in messages
-    std::vector<Value> sourceValues_;
     std::vector<Value> targetValues_;
     std::vector<std::vector<std::uint8_t>> longFields_;
     std::vector<std::uint8_t> valueBytes_;

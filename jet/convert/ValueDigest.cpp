@@ -1,8 +1,7 @@
 #include "jet/convert/ValueDigest.h"
 
 #include "jet/Error.h"
-#include "jet/RowDecoder.h"
-#include "jet/TableScan.h"
+#include "jet/RowValues.h"
 
 #include <algorithm>
 #include <cstring>
@@ -10,17 +9,6 @@
 namespace jet::convert {
 
 namespace {
-
-// Row digests are summed, so each is spread over all 64 bits first: rows a
-// bit apart must not give digests whose differences cancel in the sum.
-std::uint64_t finalise(std::uint64_t x)
-{
-    x ^= x >> 30;
-    x *= 0xbf58476d1ce4e5b9ull;
-    x ^= x >> 27;
-    x *= 0x94d049bb133111ebull;
-    return x ^ (x >> 31);
-}
 
 void addByte(write::DigestStream &hash, std::uint8_t byte)
 {
@@ -40,15 +28,10 @@ void addValue(write::DigestStream &hash, const Value &value)
     using Kind = Value::Kind;
     addByte(hash, static_cast<std::uint8_t>(value.kind));
     switch (value.kind) {
-    case Kind::Null:
-        break;
-    case Kind::Boolean:
-        addByte(hash, value.boolean ? 1 : 0);
-        break;
+    case Kind::Null: break;
+    case Kind::Boolean: addByte(hash, value.boolean ? 1 : 0); break;
     case Kind::Integer:
-    case Kind::Currency:
-        hash.addSize(static_cast<std::uint64_t>(value.integer));
-        break;
+    case Kind::Currency: hash.addSize(static_cast<std::uint64_t>(value.integer)); break;
     case Kind::Float:
     case Kind::DateTime: {
         std::uint64_t bits;
@@ -61,9 +44,7 @@ void addValue(write::DigestStream &hash, const Value &value)
         addBytes(hash, reinterpret_cast<const std::uint8_t *>(value.text.data()), value.text.size());
         break;
     case Kind::Binary:
-    case Kind::Guid:
-        addBytes(hash, value.bytes.data(), value.bytes.size());
-        break;
+    case Kind::Guid: addBytes(hash, value.bytes.data(), value.bytes.size()); break;
     }
 }
 
@@ -96,7 +77,7 @@ std::uint64_t ValueDigester::digest(const std::vector<Value> &values, const Norm
         hash.addSize(digested.column->number);
         addValue(hash, *value);
     }
-    return finalise(hash.value());
+    return write::spreadDigest(hash.value());
 }
 
 std::uint64_t digestValues(const TableDef &def, const std::vector<Value> &values, const Normaliser &normalise,
@@ -113,17 +94,10 @@ write::TableDigest digestTableValues(const Database &db, const std::string &tabl
     entry.definitionPage = definitionPage;
     const TableDef def = db.tableDef(entry);
     ValueDigester digester(def, skippedColumns);
-    RowDecoder decoder(db.file(), def);
-    TableScan scan(db.file(), def, tableName, ForeignPages::Fail);
-    std::vector<Value> values;
-    std::string where;
     write::TableDigest digest;
-    while (scan.next()) {
-        scan.where(where);
-        decoder.split(scan.row().bytes, where);
-        decoder.values(values, where);
+    forEachRowValues(db.file(), def, tableName, ForeignPages::Fail, [&](const TableScan &, std::vector<Value> &values) {
         digest.add(digester.digest(values, normalise));
-    }
+    });
     return digest;
 }
 

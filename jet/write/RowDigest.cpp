@@ -6,9 +6,7 @@
 
 namespace jet::write {
 
-namespace {
-
-std::uint64_t mix(std::uint64_t x)
+std::uint64_t spreadDigest(std::uint64_t x)
 {
     x ^= x >> 30;
     x *= 0xbf58476d1ce4e5b9ull;
@@ -16,8 +14,6 @@ std::uint64_t mix(std::uint64_t x)
     x *= 0x94d049bb133111ebull;
     return x ^ (x >> 31);
 }
-
-}  // namespace
 
 // Little-endian whatever the host; one load rather than the eight byte loads
 // and shifts the compiler left a byte-by-byte loop as.
@@ -99,7 +95,7 @@ void RowDigester::addValueBytes(ByteSpan piece)
 std::uint64_t RowDigester::finish()
 {
     hash_.add(row_.data() + at_, row_.size() - at_);
-    return mix(hash_.value());
+    return spreadDigest(hash_.value());
 }
 
 std::uint64_t digestRow(ByteSpan row, const std::vector<MovedLongValue> &movedValues)

@@ -38,6 +38,10 @@ private:
     std::size_t pending_ = 0;
 };
 
+// Row digests are summed, so each is spread over all 64 bits first: rows a
+// bit apart must not give digests whose differences cancel in the sum.
+std::uint64_t spreadDigest(std::uint64_t x);
+
 std::uint64_t digestRow(ByteSpan row, const std::vector<MovedLongValue> &movedValues);
 
 // digestRow with the moved values streamed instead of held: values are
