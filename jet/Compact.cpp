@@ -67,29 +67,28 @@ private:
     std::chrono::steady_clock::time_point last_ = std::chrono::steady_clock::now();
 };
 
-// The copy in the other format: written, flushed and verified like a
-// compaction, its content compared with the source's by decoded values.
-CompactResult convertDatabase(const CompactRequest &request, const Database &source, const SourceWatch &sourceWatch,
-                              JetVersion target, std::uint64_t outputSizeLimit, Progress &progress)
+// The road every copy takes, compaction or conversion: written into the
+// unnamed output, sized, flushed, verified from disk, and linked under the
+// target's name only then, the source unchanged all along.
+template <typename Write, typename Verify>
+CompactResult writeVerifyAndCommit(const CompactRequest &request, const Database &source,
+                                   const SourceWatch &sourceWatch, std::uint64_t outputSizeLimit, Progress &progress,
+                                   std::uint32_t pageSize, Write writeCopy, Verify verify)
 {
-    convert::checkConvertedPassword(source.header(), target, request.targetPassword);
-    progress.report(2);
     write::OutputFile out(request.targetPath, request.sourcePath, outputSizeLimit);
-    convert::ConversionSettings settings{
-        target, request.targetPassword, folderOf(request.targetPath), request.sortMemoryBudget,
-        [&](double fraction) { progress.report(2 + static_cast<int>(fraction * 83)); }};
+    const std::function<void(double)> copying = [&](double fraction) {
+        progress.report(2 + static_cast<int>(fraction * 83));
+    };
     CompactResult result;
     Stopwatch phase;
-    const convert::ConversionOutcome outcome = convert::writeConvertedCopy(source, out, settings);
-    out.resize(static_cast<std::uint64_t>(outcome.pageCount) * outcome.pageSize);
+    const auto outcome = writeCopy(out, copying);
+    out.resize(static_cast<std::uint64_t>(outcome.pageCount) * pageSize);
     result.copySeconds = phase.lap();
     out.flush();
     result.flushSeconds = phase.lap();
     progress.report(88);
 
-    const std::string copyPath = out.readBackPath();
-    convert::verifyConvertedCopy([&] { return Database::open(copyPath, request.targetPassword); }, outcome.expected,
-                                 outcome.copyNormaliser);
+    verify(out.readBackPath(), outcome);
     result.verifySeconds = phase.lap();
     result.repairs = outcome.repairs + countMapFaultsRepairedByCopy(source);
     progress.report(98);
@@ -104,8 +103,48 @@ CompactResult convertDatabase(const CompactRequest &request, const Database &sou
     result.userTables = outcome.userTables;
     result.userRows = outcome.userRows;
     result.pageCount = outcome.pageCount;
-    result.notices = outcome.notices;
+    if constexpr (requires { outcome.freePages; })
+        result.freePages = outcome.freePages;
+    if constexpr (requires { outcome.notices; })
+        result.notices = outcome.notices;
     return result;
+}
+
+// The copy in the other format, its content compared with the source's by decoded values.
+CompactResult convertDatabase(const CompactRequest &request, const Database &source, const SourceWatch &sourceWatch,
+                              JetVersion target, std::uint64_t outputSizeLimit, Progress &progress)
+{
+    convert::checkConvertedPassword(source.header(), target, request.targetPassword);
+    progress.report(2);
+    return writeVerifyAndCommit(
+        request, source, sourceWatch, outputSizeLimit, progress, formatConstants(target).pageSize,
+        [&](write::PageOutput &out, const std::function<void(double)> &copying) {
+            const convert::ConversionSettings settings{target, request.targetPassword, folderOf(request.targetPath),
+                                                       request.sortMemoryBudget, copying};
+            return convert::writeConvertedCopy(source, out, settings);
+        },
+        [&](const std::string &copyPath, const convert::ConversionOutcome &outcome) {
+            convert::verifyConvertedCopy([&] { return Database::open(copyPath, request.targetPassword); },
+                                         outcome.expected, outcome.copyNormaliser);
+        });
+}
+
+// The copy in the source's own format, its rows compared with the source's by their bytes.
+CompactResult compactInSameFormat(const CompactRequest &request, const Database &source, const SourceWatch &sourceWatch,
+                                  std::uint64_t outputSizeLimit, Progress &progress)
+{
+    write::checkTargetPassword(source.header(), request.targetPassword);
+    progress.report(2);
+    return writeVerifyAndCommit(
+        request, source, sourceWatch, outputSizeLimit, progress, source.file().pageSize(),
+        [&](write::PageOutput &out, const std::function<void(double)> &copying) {
+            const write::CompactionSettings settings{request.targetPassword, folderOf(request.targetPath),
+                                                     request.sortMemoryBudget, copying};
+            return write::writeCompactedCopy(source, out, settings);
+        },
+        [&](const std::string &copyPath, const write::CompactionOutcome &outcome) {
+            write::verifyCopy(copyPath, request.targetPassword, outcome.expected);
+        });
 }
 
 }  // namespace
@@ -129,38 +168,7 @@ CompactResult write::compactDatabase(const CompactRequest &request, std::uint64_
     const JetVersion target = targetVersion(request.engineType);
     if (target != source->header().version)
         return convertDatabase(request, *source, sourceWatch, target, outputSizeLimit, progress);
-    write::checkTargetPassword(source->header(), request.targetPassword);
-    progress.report(2);
-
-    write::OutputFile out(request.targetPath, request.sourcePath, outputSizeLimit);
-    write::CompactionSettings settings{request.targetPassword, folderOf(request.targetPath), request.sortMemoryBudget,
-                                       [&](double fraction) { progress.report(2 + static_cast<int>(fraction * 83)); }};
-    CompactResult result;
-    Stopwatch phase;
-    const write::CompactionOutcome outcome = write::writeCompactedCopy(*source, out, settings);
-    out.resize(static_cast<std::uint64_t>(outcome.pageCount) * source->file().pageSize());
-    result.copySeconds = phase.lap();
-    out.flush();
-    result.flushSeconds = phase.lap();
-    progress.report(88);
-
-    write::verifyCopy(out.readBackPath(), request.targetPassword, outcome.expected);
-    result.verifySeconds = phase.lap();
-    result.repairs = outcome.repairs + countMapFaultsRepairedByCopy(*source);
-    progress.report(98);
-    sourceWatch.requireUnchanged();
-    out.commit();
-    progress.report(100);
-
-    result.sourceBytes = source->file().fileSize();
-    result.targetBytes = out.size();
-    result.tables = outcome.tables;
-    result.rows = outcome.rows;
-    result.userTables = outcome.userTables;
-    result.userRows = outcome.userRows;
-    result.pageCount = outcome.pageCount;
-    result.freePages = outcome.freePages;
-    return result;
+    return compactInSameFormat(request, *source, sourceWatch, outputSizeLimit, progress);
 }
 
 }  // namespace jet
