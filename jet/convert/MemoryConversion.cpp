@@ -13,7 +13,7 @@ MemoryConversion convertInMemory(std::vector<std::uint8_t> source, const MemoryC
         database->header().version == JetVersion::Jet3 ? JetVersion::Jet4 : JetVersion::Jet3;
     checkConvertedPassword(database->header(), target, request.targetPassword);
 
-    write::MemoryPageOutput out;
+    write::MemoryPageOutput out(request.outputSizeLimit);
     const ConversionSettings settings{target, request.targetPassword, "", request.sortMemoryBudget, {}};
     MemoryConversion result;
     result.outcome = writeConvertedCopy(*database, out, settings);

@@ -5,20 +5,15 @@
 #pragma once
 
 #include "jet/convert/DatabaseConverter.h"
+#include "jet/write/MemoryCompaction.h"
 
-#include <cstddef>
 #include <cstdint>
-#include <string>
 #include <vector>
 
 namespace jet::convert {
 
-struct MemoryConversionRequest {
-    std::string sourcePassword;  // UTF-8
-    std::string targetPassword;  // UTF-8
-    // There is no folder for sort runs: index sorting past this fails.
-    std::size_t sortMemoryBudget = 128u << 20;
-};
+// The same request as a compaction in memory (passwords, sort budget, size limit).
+using MemoryConversionRequest = write::MemoryCompactionRequest;
 
 struct MemoryConversion {
     std::vector<std::uint8_t> copy;
