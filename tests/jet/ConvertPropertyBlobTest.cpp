@@ -154,11 +154,10 @@ TEST(ConvertPropertyBlob, TablesMatchMicrosoftsDownConversions)
 {
     SKIP_WITHOUT_TESTDATA();
     std::size_t compared = 0, dropped = 0;
-    for (const char *twin :
-         {"compIndexTest", "delColTest", "delTest", "indexTest", "overflowTest", "queryTest", "test2", "test"}) {
+    for (const char *twin : testdata::kTwins) {
         const std::string name(twin);
-        const auto jet4 = jet::Database::open(testdata::database("jackcess__V2000_" + name + "V2000.mdb").string(), "");
-        const auto jet3 = jet::Database::open(testdata::database("jackcess__V1997_" + name + "V1997.mdb").string(), "");
+        const auto jet4 = jet::Database::open(testdata::twinPath(name, true), "");
+        const auto jet3 = jet::Database::open(testdata::twinPath(name, false), "");
         const auto theirs = storedBlobs(*jet3);
         const auto ours = storedBlobs(*jet4);
         for (const jet::TableEntry &table : jet4->catalog().tables) {

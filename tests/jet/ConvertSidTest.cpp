@@ -65,8 +65,8 @@ TEST(ConvertSid, TwinsDecodeToTheirJet3Twin)
     SKIP_WITHOUT_TESTDATA();
     for (const std::string test : {"delColTest", "overflowTest", "queryTest"}) {
         SCOPED_TRACE(test);
-        const auto jet4 = openTestFile("jackcess__V2000_" + test + "V2000.mdb");
-        const auto jet3 = openTestFile("jackcess__V1997_" + test + "V1997.mdb");
+        const auto jet4 = openTestFile(testdata::twinName(test, true));
+        const auto jet3 = openTestFile(testdata::twinName(test, false));
         const jet::convert::SidStream stream = recoverFrom(*jet4);
         const AcesByObject decoded = acesByObject(*jet4, &stream);
         const AcesByObject plain = acesByObject(*jet3, nullptr);

@@ -178,8 +178,8 @@ TEST(ConvertTableDef, Jet3DefinitionFromJet4ReadsMicrosoftsTwinRows)
     std::size_t tables = 0, rows = 0;
     for (const char *twin : {"compIndexTest", "delTest", "indexTest", "queryTest", "test2", "test"}) {
         const std::string name(twin);
-        const auto jet4 = jet::Database::open(testdata::database("jackcess__V2000_" + name + "V2000.mdb").string(), "");
-        const std::string jet3Name = "jackcess__V1997_" + name + "V1997.mdb";
+        const auto jet4 = jet::Database::open(testdata::twinPath(name, true), "");
+        const std::string jet3Name = testdata::twinName(name, false);
         const auto jet3 = jet::Database::open(testdata::database(jet3Name).string(), "");
         for (const jet::TableEntry &table : jet4->catalog().tables) {
             const jet::TableEntry *theirsEntry = jet3->catalog().findTable(table.name);

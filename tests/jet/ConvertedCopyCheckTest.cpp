@@ -106,11 +106,10 @@ TEST(ConvertedCopyCheck, Jet3AndJet4TwinsDigestAlike)
     std::set<std::string> renumbered;
     std::size_t tables = 0;
     std::uint64_t rows = 0;
-    for (const char *twin : {"compIndexTest", "delColTest", "delTest", "indexTest", "overflowTest", "queryTest",
-                             "test2", "test"}) {
+    for (const char *twin : testdata::kTwins) {
         const std::string name(twin);
-        const auto jet4 = jet::Database::open(testdata::database("jackcess__V2000_" + name + "V2000.mdb").string(), "");
-        const auto jet3 = jet::Database::open(testdata::database("jackcess__V1997_" + name + "V1997.mdb").string(), "");
+        const auto jet4 = jet::Database::open(testdata::twinPath(name, true), "");
+        const auto jet3 = jet::Database::open(testdata::twinPath(name, false), "");
         for (const jet::TableEntry &table : jet4->catalog().tables) {
             const jet::TableEntry *other = jet3->catalog().findTable(table.name);
             if (table.kind != jet::TableKind::User || !other)

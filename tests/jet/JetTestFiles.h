@@ -47,4 +47,17 @@ inline std::vector<JetFile> jetFiles()
     return files;
 }
 
+// The jackcess files of which Microsoft's own converter made a Jet 3 copy
+// (jackcess__V1997_X) from the Jet 4 one (jackcess__V2000_X).
+inline constexpr const char *kTwins[] = {"compIndexTest", "delColTest", "delTest", "indexTest",
+                                         "overflowTest",  "queryTest",  "test2",   "test"};
+
+// "jackcess__V2000_XV2000.mdb" (Jet 4) or "jackcess__V1997_XV1997.mdb" (Jet 3).
+inline std::string twinName(const std::string &twin, bool jet4)
+{
+    const std::string version = jet4 ? "V2000" : "V1997";
+    return "jackcess__" + version + "_" + twin + version + ".mdb";
+}
+inline std::string twinPath(const std::string &twin, bool jet4) { return database(twinName(twin, jet4)).string(); }
+
 }  // namespace testdata
