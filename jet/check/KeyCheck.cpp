@@ -25,15 +25,6 @@ std::string hex(ByteSpan bytes)
     return out;
 }
 
-std::string lcidText(std::uint16_t lcid)
-{
-    static const char digits[] = "0123456789ABCDEF";
-    std::string out = "0x";
-    for (int shift = 12; shift >= 0; shift -= 4)
-        out += digits[(lcid >> shift) & 0x0F];
-    return out;
-}
-
 // A stored Jet 4 text value as UTF-16 units: compressed when it starts with
 // FF FE (0x00 switches between one-byte and two-byte runs), else UCS-2LE.
 void jet4TextUnits(ByteSpan bytes, std::u16string &out)
@@ -97,7 +88,7 @@ void KeyCheck::prepare(const DatabaseHeader &header)
                 keys.skip = "の列 '" + column->name + "' は長い値のため、キーを値と照合していません。";
             } else if (!keys::computable(key)) {
                 keys.skip = column->type == ColumnType::Text
-                                ? "の列 '" + column->name + "' の並べ替え順序 " + lcidText(lcid) +
+                                ? "の列 '" + column->name + "' の並べ替え順序 " + keys::lcidText(lcid) +
                                       " のキーは計算できないため、値と照合していません。"
                                 : "の列 '" + column->name + "' の型のキーは計算できないため、値と照合していません。";
             }

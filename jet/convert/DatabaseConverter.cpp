@@ -12,6 +12,7 @@
 #include "jet/convert/TableConverter.h"
 #include "jet/convert/TableDescription.h"
 #include "jet/convert/TargetTables.h"
+#include "jet/keys/IndexKey.h"
 #include "jet/write/DatabaseCompactor.h"
 #include "jet/write/EncodedPageWriter.h"
 #include "jet/write/ObjectIdMap.h"
@@ -81,13 +82,6 @@ std::vector<std::vector<std::uint8_t>> splitDefinition(const std::vector<std::ui
         pages.push_back(std::move(page));
     }
     return pages;
-}
-
-std::string lcidText(std::uint16_t lcid)
-{
-    char text[8];
-    std::snprintf(text, sizeof text, "0x%04X", static_cast<unsigned>(lcid));
-    return text;
 }
 
 std::string joined(const std::vector<Refusal> &refusals)
@@ -233,19 +227,19 @@ private:
             if (columns.empty())
                 continue;
             const TableDef &def = table.source->def;
-            forEachRowValues(source_.file(), def, table.source->name, ForeignPages::Fail,
-                             [&](const TableScan &, std::vector<Value> &values) {
-                                 for (const ColumnDef *column : columns) {
-                                     const ColumnDef *from = def.columnByNumber(column->number);
-                                     if (from && !keyableUnderUnknownOrder(values[from->position]))
-                                         throw Error(
-                                             ErrorKind::Unsupported,
-                                             "テーブル '" + table.source->name + "' の列 '" + column->name +
-                                                 "' の索引に、並べ替え順序 " +
-                                                 lcidText(column->collation ? column->collation : header_.sortOrder) +
-                                                 " では索引のキーを計算できない文字があるため、形式を変換できません。");
-                                 }
-                             });
+            forEachRowValues(
+                source_.file(), def, table.source->name, ForeignPages::Fail,
+                [&](const TableScan &, std::vector<Value> &values) {
+                    for (const ColumnDef *column : columns) {
+                        const ColumnDef *from = def.columnByNumber(column->number);
+                        if (from && !keyableUnderUnknownOrder(values[from->position]))
+                            throw Error(ErrorKind::Unsupported,
+                                        "テーブル '" + table.source->name + "' の列 '" + column->name +
+                                            "' の索引に、並べ替え順序 " +
+                                            keys::lcidText(column->collation ? column->collation : header_.sortOrder) +
+                                            " では索引のキーを計算できない文字があるため、形式を変換できません。");
+                    }
+                });
         }
     }
 

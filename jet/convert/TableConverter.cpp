@@ -44,13 +44,6 @@ struct KeyPart {
     std::uint16_t lcid;
 };
 
-std::string lcidText(std::uint16_t lcid)
-{
-    char text[8];
-    std::snprintf(text, sizeof text, "0x%04X", static_cast<unsigned>(lcid));
-    return text;
-}
-
 class IndexKeys {
 public:
     IndexKeys(const TableDef &def, const RealIndexDef &index, const DatabaseHeader &header, std::string where)
@@ -86,7 +79,8 @@ public:
             if (column.sortOrder == keys::TextSortOrder::Unknown && isText(column.type) && !value.isNull()) {
                 if (!asciiOnly(value))
                     throw Error(ErrorKind::Unsupported,
-                                where_ + " の列 '" + part.column->name + "' に、並べ替え順序 " + lcidText(part.lcid) +
+                                where_ + " の列 '" + part.column->name + "' に、並べ替え順序 " +
+                                    keys::lcidText(part.lcid) +
                                     " では索引のキーを計算できない文字があるため、形式を変換できません。");
                 column.sortOrder = part.fallback;
             }

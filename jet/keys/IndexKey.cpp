@@ -6,9 +6,17 @@
 
 #include <array>
 #include <bit>
+#include <cstdio>
 #include <cstring>
 
 namespace jet::keys {
+
+std::string lcidText(std::uint16_t lcid)
+{
+    char text[8];
+    std::snprintf(text, sizeof text, "0x%04X", static_cast<unsigned>(lcid));
+    return text;
+}
 
 namespace {
 

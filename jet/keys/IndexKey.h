@@ -10,6 +10,7 @@
 #include "jet/Value.h"
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -30,6 +31,9 @@ inline constexpr std::uint16_t kGeneralLcid = 0x0409;
 // database's code page (Jet 3) and the column's sort version (Jet 4).
 TextSortOrder textSortOrder(JetVersion version, std::uint16_t columnLcid, std::uint16_t databaseLcid,
                             std::uint16_t codePage, std::uint8_t sortVersion);
+
+// A sort order's LCID as messages show it ("0x0411").
+std::string lcidText(std::uint16_t lcid);
 
 // One key column as an index and its column define it.
 struct KeyColumn {
