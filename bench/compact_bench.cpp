@@ -1,27 +1,35 @@
 // Compaction speed and memory next to plain copying of the same file, in the
 // same run:
 //
-//   compact_bench DATABASE.mdb [PASSWORD]
+//   compact_bench [--compaction-only] DATABASE.mdb... [--password PASSWORD]
 //
-// Copies the file with cp (once to warm the page cache, once timed, once
-// followed by a sync of the copy), then compacts it in a child process and
-// reports its time by phase, throughput (source bytes per second) and peak
-// resident memory. Then the same figures for the conversions: the database
-// into the other format, and that copy back into the database's own format
-// (so a Jet 4 input, as make_big_database makes, gives Jet 4 -> Jet 3 and
-// Jet 3 -> Jet 4). A conversion that fails is reported and the run goes on;
-// a Jet 3 copy cannot pass 1 GB, so for the way down take an input below
-// that (make_big_database ... 1000 gives about 360 MiB). Make a large input
-// with make_big_database. Nothing here runs in CI.
+// For each database: copies the file with cp (once to warm the page cache,
+// once timed, once followed by a sync of the copy), then compacts it in a
+// child process and reports its time by phase, throughput (source bytes per
+// second) and peak resident memory, of the whole run and of its two halves
+// (copying with the flush, verifying). Then, unless --compaction-only, the
+// same figures for the conversions: the database into the other format, and
+// that copy back into the database's own format (so a Jet 4 input, as
+// make_big_database makes, gives Jet 4 -> Jet 3 and Jet 3 -> Jet 4). A
+// conversion that fails is reported and the run goes on; a Jet 3 copy cannot
+// pass 1 GB, so for the way down take an input below that. Make large inputs
+// with make_big_database, or all of them with bench/speed.sh. Nothing here
+// runs in CI.
 #include "jet/Compact.h"
 #include "jet/Error.h"
 #include "jet/PageFile.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <new>
 #include <optional>
 #include <string>
+#include <vector>
+#include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -71,6 +79,19 @@ ChildRun copyWithCpAndSync(const std::string &from, const std::string &to)
     });
 }
 
+// The process's peak resident memory so far (VmHWM), and its reset: writing 5
+// to clear_refs starts the peak again from the present use.
+long residentPeakKiB()
+{
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind("VmHWM:", 0) == 0)
+            return std::strtol(line.c_str() + 6, nullptr, 10);
+    return -1;
+}
+
+void resetResidentPeak() { std::ofstream("/proc/self/clear_refs") << "5"; }
+
 struct Compaction {
     ChildRun run;
     double sourceMiB = 0;
@@ -91,6 +112,13 @@ Compaction timedCompaction(const char *label, const std::string &source, const s
     std::fflush(stdout);
     Compaction compaction;
     compaction.sourceMiB = mebibytes(source);
+    // The child's phase peaks come back through memory it shares with us: the
+    // reset between them hides the first from the rusage the parent gets.
+    struct PhasePeaks {
+        long copyPeakKiB = -1, verifyPeakKiB = -1;
+    };
+    void *mapped = ::mmap(nullptr, sizeof(PhasePeaks), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+    PhasePeaks *shared = new (mapped) PhasePeaks;
     compaction.run = inChild([&] {
         try {
             jet::CompactRequest request;
@@ -99,10 +127,23 @@ Compaction timedCompaction(const char *label, const std::string &source, const s
             request.targetPath = target;
             request.targetPassword = password;
             request.engineType = engineType;
+            // The copy reports 88 % once it is on the disk: the peak so far is the
+            // copying's, and the verification's starts from nothing.
+            long &copyPeakKiB = shared->copyPeakKiB;
+            request.progress = [&](int percent) {
+                if (percent >= 88 && copyPeakKiB < 0) {
+                    copyPeakKiB = residentPeakKiB();
+                    resetResidentPeak();
+                }
+            };
             const jet::CompactResult result = jet::compactDatabase(request);
+            const long verifyPeakKiB = shared->verifyPeakKiB = residentPeakKiB();
             // The child's own lines come first; _exit does not flush stdio.
-            std::printf("  copying        %10.2f s\n  flushing       %10.2f s\n  verifying      %10.2f s\n",
-                        result.copySeconds, result.flushSeconds, result.verifySeconds);
+            std::printf("  copying        %10.2f s  peak %6.1f MiB (with the flush)\n"
+                        "  flushing       %10.2f s\n"
+                        "  verifying      %10.2f s  peak %6.1f MiB\n",
+                        result.copySeconds, copyPeakKiB / 1024.0, result.flushSeconds, result.verifySeconds,
+                        verifyPeakKiB / 1024.0);
             for (const std::string &notice : result.notices)
                 std::printf("  notice: %s\n", notice.c_str());
             std::fflush(stdout);
@@ -113,6 +154,8 @@ Compaction timedCompaction(const char *label, const std::string &source, const s
             return 1;
         }
     });
+    compaction.run.peakKiB = std::max({compaction.run.peakKiB, shared->copyPeakKiB, shared->verifyPeakKiB});
+    ::munmap(mapped, sizeof(PhasePeaks));
     compaction.targetMiB = mebibytes(target);
     return compaction;
 }
@@ -140,16 +183,35 @@ int engineTypeOf(const std::string &path)
 
 const char *conversionTo(int engineType) { return engineType == 4 ? "Jet 4 -> Jet 3" : "Jet 3 -> Jet 4"; }
 
-}  // namespace
+struct Options {
+    std::vector<std::string> databases;
+    std::string password;
+    bool conversions = true;
+};
 
-int main(int argc, char **argv)
+std::optional<Options> parseOptions(int argc, char **argv)
 {
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: compact_bench DATABASE.mdb [PASSWORD]\n");
-        return 2;
+    Options options;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--compaction-only")
+            options.conversions = false;
+        else if (arg == "--password" && i + 1 < argc)
+            options.password = argv[++i];
+        else if (arg.rfind("--", 0) == 0)
+            return std::nullopt;
+        else
+            options.databases.push_back(arg);
     }
-    const std::string source = argv[1];
-    const std::string password = argc > 2 ? argv[2] : "";
+    if (options.databases.empty())
+        return std::nullopt;
+    return options;
+}
+
+// One database's figures; false when its compaction failed.
+bool benchDatabase(const std::string &source, const Options &options)
+{
+    const std::string &password = options.password;
     const fs::path work = fs::path(source).parent_path() / ("compact-bench-" + std::to_string(::getpid()));
     fs::create_directories(work);
     const std::string copy = (work / "copy.mdb").string();
@@ -158,6 +220,7 @@ int main(int argc, char **argv)
     const std::string back = (work / "converted-back.mdb").string();
     const double mib = static_cast<double>(fs::file_size(source)) / 1048576.0;
 
+    std::printf("== %s\n", source.c_str());
     copyWithCp(source, copy);  // warms the page cache for both runs
     fs::remove(copy);
     const ChildRun cp = copyWithCp(source, copy);
@@ -169,11 +232,13 @@ int main(int argc, char **argv)
     const int otherType = ownType == 5 ? 4 : 5;
     const Compaction compaction = timedCompaction("compaction (same format)", source, password, target, ownType);
     fs::remove(target);
-    const Compaction there = timedCompaction(conversionTo(otherType), source, password, converted, otherType);
-    // The way back starts from the converted copy; without one there is nothing to time.
-    std::optional<Compaction> backAgain;
-    if (there.run.status == 0)
-        backAgain = timedCompaction(conversionTo(ownType), converted, password, back, ownType);
+    std::optional<Compaction> there, backAgain;
+    if (options.conversions) {
+        there = timedCompaction(conversionTo(otherType), source, password, converted, otherType);
+        // The way back starts from the converted copy; without one there is nothing to time.
+        if (there->run.status == 0)
+            backAgain = timedCompaction(conversionTo(ownType), converted, password, back, ownType);
+    }
 
     std::printf("source           %10.1f MiB\n", mib);
     std::printf("cp               %10.2f s  %8.1f MB/s  peak %6.1f MiB\n", cp.seconds, mib / cp.seconds,
@@ -186,11 +251,28 @@ int main(int argc, char **argv)
     std::printf("compaction / (cp + sync) %6.2f x\n", compaction.run.seconds / cpSync.seconds);
     std::printf("target           %10.1f MiB (%.1f %% of the source)\n", compaction.targetMiB,
                 100.0 * compaction.targetMiB / mib);
-    printCompaction(conversionTo(otherType), there);
-    if (backAgain)
-        printCompaction(conversionTo(ownType), *backAgain);
-    else
-        std::printf("%-16s not run: no converted copy to start from\n", conversionTo(ownType));
+    if (there) {
+        printCompaction(conversionTo(otherType), *there);
+        if (backAgain)
+            printCompaction(conversionTo(ownType), *backAgain);
+        else
+            std::printf("%-16s not run: no converted copy to start from\n", conversionTo(ownType));
+    }
     fs::remove_all(work);
-    return compaction.run.status == 0 ? 0 : 1;
+    return compaction.run.status == 0;
+}
+
+}  // namespace
+
+int main(int argc, char **argv)
+{
+    const std::optional<Options> options = parseOptions(argc, argv);
+    if (!options) {
+        std::fprintf(stderr, "usage: compact_bench [--compaction-only] DATABASE.mdb... [--password PASSWORD]\n");
+        return 2;
+    }
+    bool allCompacted = true;
+    for (const std::string &database : options->databases)
+        allCompacted = benchDatabase(database, *options) && allCompacted;
+    return allCompacted ? 0 : 1;
 }

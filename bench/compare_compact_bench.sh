@@ -12,7 +12,7 @@ i=0
 while [ "$i" -lt "$runs" ]; do
     for which in before after; do
         eval bench=\$$which
-        "$bench" "$db" | awk -v w="$which" '/^compaction +[0-9]/ { for (f = 1; f <= NF; ++f) { if ($f ~ /^[0-9.]+$/ && $(f+1) == "s" && !t) t = $f; if ($(f+1) == "MiB" && $f ~ /^[0-9.]+$/) m = $f } print w, t, m }' >>"$out"
+        "$bench" --compaction-only "$db" | awk -v w="$which" '/^compaction +[0-9]/ { for (f = 1; f <= NF; ++f) { if ($f ~ /^[0-9.]+$/ && $(f+1) == "s" && !t) t = $f; if ($(f+1) == "MiB" && $f ~ /^[0-9.]+$/) m = $f } print w, t, m }' >>"$out"
     done
     i=$((i + 1))
 done
