@@ -15,7 +15,7 @@ void EncodedPageWriter::write(std::uint32_t pageNumber, ByteSpan page)
     // A page out of sequence (also one written again) goes after everything
     // gathered before it, as it would have unbuffered.
     if (gatheredPages == kGatheredPages || (gatheredPages > 0 && pageNumber != firstGathered_ + gatheredPages))
-        flush();
+        handOver();
     if (gathered_.empty())
         firstGathered_ = pageNumber;
     const std::size_t at = gathered_.size();
@@ -27,12 +27,19 @@ void EncodedPageWriter::write(std::uint32_t pageNumber, ByteSpan page)
     ++pagesWritten_;
 }
 
-void EncodedPageWriter::flush()
+void EncodedPageWriter::handOver()
 {
     if (gathered_.empty())
         return;
-    output_.write(static_cast<std::uint64_t>(firstGathered_) * pageSize_, gathered_);
+    gathered_ = writer_.submit(static_cast<std::uint64_t>(firstGathered_) * pageSize_, std::move(gathered_));
     gathered_.clear();
+    gathered_.reserve(kGatheredPages * pageSize_);
+}
+
+void EncodedPageWriter::flush()
+{
+    handOver();
+    writer_.wait();
 }
 
 }  // namespace jet::write
