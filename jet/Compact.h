@@ -20,9 +20,10 @@ struct CompactRequest {
     // Memory for sorting index entries before they spill to a temporary file
     // in the target's folder. Indexes are rebuilt in the source index's key
     // order, so only a run of equal keys (or a whole index whose source is
-    // out of order) is sorted. With this default the copying stays well
-    // under 300 MiB whatever the database's size.
-    std::size_t sortMemoryBudget = 128u << 20;
+    // out of order) is sorted. This default leaves room for the rest of the
+    // compaction within 64 MiB whatever the database's size; a conversion
+    // sorts every index and spills more with it, at little cost in time.
+    std::size_t sortMemoryBudget = 24u << 20;
 };
 
 struct CompactResult {
