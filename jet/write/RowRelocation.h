@@ -140,7 +140,7 @@ private:
 
     std::vector<PageSlots> pages_;  // indexed by source page number
     std::size_t slotCount_ = 0;
-    SlotArray slots_;               // the flat map; released once partitioned
+    SlotArray slots_;  // the flat map; released once partitioned
     std::string spillFolder_;
     std::size_t slotsInMemory_;
     std::unique_ptr<RelocationPartitions> partitions_;
