@@ -143,7 +143,7 @@ private:
         RelocationPass pass(partitions, c_.spillFolder);
         walkIndex(c_.file, index_, what_, [&](const IndexEntry &entry) {
             const std::size_t slot = c_.relocation.slotOf(entry.row.page, entry.row.row);
-            if (slot == RowRelocation::kNoSlot || !c_.relocation.recordedAt(slot))
+            if (slot == RowRelocation::kNoSlot)
                 throw entryForNoRow(entry.row);
             pass.note(slot);
         });

@@ -91,6 +91,8 @@ bool RowRelocation::record(std::uint32_t page, unsigned row, std::uint32_t newRo
     if (slot == kNoSlot || recordedAt(slot))
         return false;
     if (partitions_) {
+        if (!bits_)
+            return false;  // the recording ended with the first index pass
         (*bits_)[slot / 32] |= 1u << (slot % 32);
         partitions_->record(slot, newRowRef);
     } else {
@@ -112,8 +114,10 @@ RowId RowRelocation::positionOf(std::size_t slot) const
 
 RelocationPartitions *RowRelocation::partitions()
 {
-    if (partitions_ && !partitions_->finished())
+    if (partitions_ && !partitions_->finished()) {
         partitions_->finish();
+        bits_.reset();
+    }
     return partitions_.get();
 }
 

@@ -3,8 +3,8 @@
 // through it (docs/jet-format-writer.md §index.rekey). Memory is four bytes per
 // row slot of the pages the table actually uses plus eight per source page, not
 // per possible position, up to a budget; a table with more slots than that
-// keeps one bit per slot in memory and the new RowRefs in partitions on disk
-// (RelocationSpill), which index passes then read one at a time.
+// keeps one bit per slot in memory while it is copied and the new RowRefs in
+// partitions on disk (RelocationSpill), which index passes read one at a time.
 //
 // Index rebuilds look rows up in key order, i.e. all over the table; callers
 // that look up many positions in the flat map can find their slots first,
@@ -51,13 +51,14 @@ private:
     std::size_t capacity_ = 0;
 };
 
-// The budget for the new RowRefs held in memory: 16 MiB keep the flat map
-// (and its speed) for tables of up to four million row slots, which is nearly
-// every table there is. Beyond it the map would grow to 540 MiB at the Jet 4
-// file limit (524288 pages of up to 255 slots); partitioned, the table costs
-// this much for one partition's values, one bit per slot (16 MiB at that
-// limit) and a block of 64 KiB per partition (32 of them then), which leaves
-// a 64 MiB compaction room for its reads and index sorts.
+// The budget for the new RowRefs held in memory. 16 MiB keep the flat map,
+// and its speed, for tables of up to four million row slots. Past it the map
+// would grow to 540 MiB at the Jet 4 file limit (524288 pages of up to 255
+// slots); partitioned, a table at that limit costs one bit per slot (16 MiB)
+// while it is copied, then one partition's values (this budget) while its
+// indexes are rebuilt, and a 64 KiB block per partition (32 of them) either
+// way: under a third of a 64 MiB compaction, which leaves the rest to the
+// page reads and the index sorts.
 inline constexpr std::size_t kDefaultRelocationBudget = 16u << 20;
 
 class RowRelocation {
@@ -84,11 +85,13 @@ public:
         const std::size_t slot = slotOf(page, row);
         return slot != kNoSlot && recordedAt(slot);
     }
+    // While rows are copied: partitioned, the bits of recorded rows go with
+    // the first index pass, which finds the slots without a row by itself.
     bool recordedAt(std::size_t slot) const
     {
-        if (partitions_)
+        if (bits_)
             return (*bits_)[slot / 32] >> (slot % 32) & 1u;
-        return (slots_[slot] & ~kClaimedBit) != kNoNewRow;
+        return !partitions_ && (slots_[slot] & ~kClaimedBit) != kNoNewRow;
     }
 
     // The slot of a position, kNoSlot when no row can be there.
