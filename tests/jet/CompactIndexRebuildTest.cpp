@@ -15,6 +15,7 @@
 #include "jet/write/DatabaseCompactor.h"
 #include "jet/write/OrderedIndexFeed.h"
 #include "jet/write/PageOutput.h"
+#include "jet/write/RowRelocation.h"
 
 #include <algorithm>
 #include <functional>
@@ -256,6 +257,26 @@ TEST(CompactIndexRebuildTest, EntriesForMissingOrRepeatedRowsFailTheCopy)
         });
         EXPECT_EQ(spill.entries(), 0u);
     }
+}
+
+// An entry may name a slot of a copied page that held no live row (a deleted
+// one): partitioned, only the pass's lookup can tell, and it must.
+TEST(CompactIndexRebuildTest, PartitionedPassRefusesASlotWithoutACopiedRow)
+{
+    ScratchFolder spill("relocation-pass");
+    jet::write::RowRelocation relocation(8, spill.path().string(), kTinyRelocationBudget);
+    relocation.addPage(5, 10);
+    for (unsigned row : {0, 1, 2, 3, 4, 5, 7, 8, 9})  // row 6 was deleted
+        ASSERT_TRUE(relocation.record(5, row, 0x200 + row));
+    jet::write::RelocationPartitions *partitions = relocation.partitions();
+    ASSERT_NE(partitions, nullptr);
+    jet::write::RelocationPass pass(*partitions, spill.path().string());
+    for (unsigned row : {9, 2, 6, 0})
+        pass.note(relocation.slotOf(5, row));
+    const auto fault = pass.resolve();
+    ASSERT_TRUE(fault.has_value());
+    EXPECT_FALSE(fault->claimedBefore);
+    EXPECT_EQ(relocation.positionOf(fault->slot), (jet::RowId{5, 6}));
 }
 
 // Small relocation budgets put the tables into partitions on disk: the copies
