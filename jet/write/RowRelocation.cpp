@@ -65,12 +65,12 @@ void RowRelocation::addPage(std::uint32_t page, unsigned rowSlots)
     }
     slots_.grow(rowSlots, kNoNewRow);
     if (slotCount_ > slotsInMemory_ && !spillFolder_.empty())
-        partition();
+        moveToPartitions();
 }
 
 // The rows recorded so far move from the flat map into the partitions, and
 // the flat map's memory goes back.
-void RowRelocation::partition()
+void RowRelocation::moveToPartitions()
 {
     partitions_ = std::make_unique<RelocationPartitions>(spillFolder_, slotsInMemory_);
     bits_ = std::make_unique<SlotArray>(bitWords(pages_.size() * kMostRowSlots));

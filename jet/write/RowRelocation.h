@@ -139,7 +139,7 @@ private:
         std::uint8_t count = 0;
         bool known = false;
     };
-    void partition();
+    void moveToPartitions();
 
     std::vector<PageSlots> pages_;  // indexed by source page number
     std::size_t slotCount_ = 0;
