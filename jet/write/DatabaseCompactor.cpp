@@ -93,7 +93,8 @@ public:
                                 [&](std::uint64_t done) {
                                     if ((done & 0x3FF) == 0 && settings_.progress)
                                         settings_.progress(std::min(1.0, double(rowsBefore + done) / expectedRows));
-                                }};
+                                },
+                                settings_.relocationBudget};
             copies.push_back(copyTable(context, table.name, table.def));
             rowsBefore += copies.back().rows;
             outcome_.rows += copies.back().rows;

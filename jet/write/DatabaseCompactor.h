@@ -34,6 +34,7 @@ struct CompactionSettings {
     std::string spillFolder;
     std::size_t sortBudget;
     std::function<void(double fraction)> progress;  // 0..1 over the copying
+    std::size_t relocationBudget = kDefaultRelocationBudget;  // see CopyContext
 };
 
 CompactionOutcome writeCompactedCopy(const Database &source, PageOutput &out, const CompactionSettings &settings);

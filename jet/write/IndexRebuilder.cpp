@@ -96,6 +96,10 @@ private:
     template <typename Consume>
     void relocateEntries(Consume consume)
     {
+        if (RelocationPartitions *partitions = c_.relocation.partitions()) {
+            relocateThroughPartitions(*partitions, consume);
+            return;
+        }
         group_.clear();
         groupKeys_.clear();
         walkIndex(c_.file, index_, what_, [&](const IndexEntry &entry) {
@@ -120,14 +124,55 @@ private:
             case RowRelocation::Claim::Claimed:
                 break;
             case RowRelocation::Claim::NoRow:
-                throw Error(ErrorKind::Damaged, what_ + " のエントリが存在しない行 " + entry.row.describe() + " を指しています。");
+                throw entryForNoRow(entry.row);
             case RowRelocation::Claim::ClaimedBefore:
-                throw Error(ErrorKind::Damaged, what_ + " に行 " + entry.row.describe() + " のエントリが二つあります。");
+                throw secondEntryFor(entry.row);
             }
             consume(ByteSpan(groupKeys_.data() + entry.keyStart, entry.keyEnd - entry.keyStart), newRef);
         }
         group_.clear();
         groupKeys_.clear();
+    }
+
+    // The same walk with the rows' new places in partitions: the first walk
+    // notes every entry's slot, the pass resolves them partition by
+    // partition, and the second walk takes them back in the same order.
+    template <typename Consume>
+    void relocateThroughPartitions(RelocationPartitions &partitions, Consume &consume)
+    {
+        RelocationPass pass(partitions, c_.spillFolder);
+        walkIndex(c_.file, index_, what_, [&](const IndexEntry &entry) {
+            const std::size_t slot = c_.relocation.slotOf(entry.row.page, entry.row.row);
+            if (slot == RowRelocation::kNoSlot)
+                throw entryForNoRow(entry.row);
+            pass.note(slot);
+        });
+        if (const auto fault = pass.resolve()) {
+            const RowId row = c_.relocation.positionOf(fault->slot);
+            throw fault->claimedBefore ? secondEntryFor(row) : entryForNoRow(row);
+        }
+        walkIndex(c_.file, index_, what_, [&](const IndexEntry &entry) {
+            std::uint32_t newRef = 0;
+            if (!pass.take(c_.relocation.slotOf(entry.row.page, entry.row.row), newRef))
+                throw indexChangedBetweenWalks();
+            consume(ByteSpan(entry.key), newRef);
+        });
+        if (!pass.tookAll())
+            throw indexChangedBetweenWalks();
+    }
+
+    Error entryForNoRow(RowId row) const
+    {
+        return Error(ErrorKind::Damaged, what_ + " のエントリが存在しない行 " + row.describe() + " を指しています。");
+    }
+    Error secondEntryFor(RowId row) const
+    {
+        return Error(ErrorKind::Damaged, what_ + " に行 " + row.describe() + " のエントリが二つあります。");
+    }
+    // The source changed while it was read (it is not ours to lock).
+    Error indexChangedBetweenWalks() const
+    {
+        return Error(ErrorKind::Io, what_ + " を二度読んだ内容が一致しません。");
     }
 
     void checkEntryCount(std::uint64_t entries) const

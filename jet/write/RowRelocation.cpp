@@ -7,6 +7,14 @@
 
 namespace jet::write {
 
+namespace {
+
+constexpr std::size_t kMostRowSlots = 255;  // row numbers are one byte
+
+std::size_t bitWords(std::size_t bits) { return (bits + 31) / 32; }
+
+}  // namespace
+
 SlotArray::SlotArray(std::size_t capacity) : capacity_(std::max<std::size_t>(capacity, 1))
 {
     void *p = ::mmap(nullptr, reservedBytes(), PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
@@ -18,7 +26,15 @@ SlotArray::SlotArray(std::size_t capacity) : capacity_(std::max<std::size_t>(cap
     data_ = static_cast<std::uint32_t *>(p);
 }
 
-SlotArray::~SlotArray() { ::munmap(data_, reservedBytes()); }
+SlotArray::~SlotArray() { release(); }
+
+void SlotArray::release()
+{
+    if (data_)
+        ::munmap(data_, reservedBytes());
+    data_ = nullptr;
+    size_ = capacity_ = 0;
+}
 
 void SlotArray::grow(std::size_t count, std::uint32_t value)
 {
@@ -28,37 +44,87 @@ void SlotArray::grow(std::size_t count, std::uint32_t value)
     size_ += count;
 }
 
+RowRelocation::RowRelocation(std::uint32_t sourcePages, std::string spillFolder, std::size_t memoryBudget)
+    : pages_(sourcePages),
+      slots_(std::size_t(sourcePages) * kMostRowSlots),
+      spillFolder_(std::move(spillFolder)),
+      slotsInMemory_(std::max<std::size_t>(memoryBudget / sizeof(std::uint32_t), 1))
+{
+}
+
 void RowRelocation::addPage(std::uint32_t page, unsigned rowSlots)
 {
     if (page >= pages_.size() || pages_[page].known)
         return;
-    rowSlots = rowSlots > 255 ? 255 : rowSlots;  // row numbers are one byte
-    pages_[page] = {static_cast<std::uint32_t>(slots_.size()), static_cast<std::uint8_t>(rowSlots), true};
-    slots_.grow(rowSlots, kUnset);
+    rowSlots = std::min<unsigned>(rowSlots, kMostRowSlots);
+    pages_[page] = {static_cast<std::uint32_t>(slotCount_), static_cast<std::uint8_t>(rowSlots), true};
+    slotCount_ += rowSlots;
+    if (partitions_) {
+        bits_->grow(bitWords(slotCount_) - bits_->size(), 0);
+        return;
+    }
+    slots_.grow(rowSlots, kNoNewRow);
+    if (slotCount_ > slotsInMemory_ && !spillFolder_.empty())
+        moveToPartitions();
+}
+
+// The rows recorded so far move from the flat map into the partitions, and
+// the flat map's memory goes back.
+void RowRelocation::moveToPartitions()
+{
+    partitions_ = std::make_unique<RelocationPartitions>(spillFolder_, slotsInMemory_);
+    bits_ = std::make_unique<SlotArray>(bitWords(pages_.size() * kMostRowSlots));
+    bits_->grow(bitWords(slotCount_), 0);
+    for (std::size_t slot = 0; slot < slotCount_; ++slot)
+        if (slots_[slot] != kNoNewRow) {
+            (*bits_)[slot / 32] |= 1u << (slot % 32);
+            partitions_->record(slot, slots_[slot]);
+        }
+    slots_.release();
 }
 
 bool RowRelocation::record(std::uint32_t page, unsigned row, std::uint32_t newRowRef)
 {
-    if (newRowRef >= kUnset)
+    if (newRowRef >= kNoNewRow)
         throw Error(ErrorKind::Unsupported, "最適化後のデータベースがページ数の上限を超えます。");
     const std::size_t slot = slotOf(page, row);
-    if (slot == kNoSlot || slots_[slot] != kUnset)
+    if (slot == kNoSlot || recordedAt(slot))
         return false;
-    slots_[slot] = newRowRef;
+    if (partitions_) {
+        if (!bits_)
+            return false;  // the recording ended with the first index pass
+        (*bits_)[slot / 32] |= 1u << (slot % 32);
+        partitions_->record(slot, newRowRef);
+    } else {
+        slots_[slot] = newRowRef;
+    }
     ++recorded_;
     return true;
 }
 
-std::optional<std::uint32_t> RowRelocation::lookup(std::uint32_t page, unsigned row) const
+RowId RowRelocation::positionOf(std::size_t slot) const
 {
-    const std::size_t slot = slotOf(page, row);
-    if (slot == kNoSlot || (slots_[slot] & ~kClaimedBit) == kUnset)
-        return std::nullopt;
-    return slots_[slot] & ~kClaimedBit;
+    for (std::uint32_t page = 0; page < pages_.size(); ++page) {
+        const PageSlots &p = pages_[page];
+        if (p.known && slot >= p.first && slot - p.first < p.count)
+            return RowId{page, static_cast<std::uint8_t>(slot - p.first)};
+    }
+    return RowId{};
+}
+
+RelocationPartitions *RowRelocation::partitions()
+{
+    if (partitions_ && !partitions_->finished()) {
+        partitions_->finish();
+        bits_.reset();
+    }
+    return partitions_.get();
 }
 
 void RowRelocation::clearClaims()
 {
+    if (partitions_)
+        return;  // a pass over partitions claims rows in its own copy of them
     std::uint32_t *value = slots_.data();
     for (std::size_t i = 0; i < slots_.size(); ++i)
         value[i] &= ~kClaimedBit;

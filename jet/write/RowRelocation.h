@@ -2,16 +2,23 @@
 // overflow stub if it had one) -> new RowRef. Index entries are re-keyed
 // through it (docs/jet-format-writer.md §index.rekey). Memory is four bytes per
 // row slot of the pages the table actually uses plus eight per source page, not
-// per possible position.
+// per possible position, up to a budget; a table with more slots than that
+// keeps one bit per slot in memory while it is copied and the new RowRefs in
+// partitions on disk (RelocationSpill), which index passes read one at a time.
 //
 // Index rebuilds look rows up in key order, i.e. all over the table; callers
-// that look up many positions can find their slots first, prefetch them and
-// claim them afterwards, so the cache misses overlap instead of queueing.
+// that look up many positions in the flat map can find their slots first,
+// prefetch them and claim them afterwards, so the cache misses overlap
+// instead of queueing.
 #pragma once
+
+#include "jet/RowRef.h"
+#include "jet/write/RelocationSpill.h"
 
 #include <cstddef>
 #include <cstdint>
-#include <optional>
+#include <memory>
+#include <string>
 #include <vector>
 
 namespace jet::write {
@@ -35,6 +42,8 @@ public:
     // Appends `count` slots holding `value`.
     void grow(std::size_t count, std::uint32_t value);
     std::size_t reservedBytes() const { return capacity_ * sizeof(std::uint32_t); }
+    // Gives the memory back; the array is empty and cannot grow any more.
+    void release();
 
 private:
     std::uint32_t *data_ = nullptr;
@@ -42,12 +51,26 @@ private:
     std::size_t capacity_ = 0;
 };
 
+// The budget for the new RowRefs held in memory. 16 MiB keep the flat map,
+// and its speed, for tables of up to four million row slots. Past it the map
+// would grow to 540 MiB at the Jet 4 file limit (524288 pages of up to 255
+// slots); partitioned, a table at that limit costs one bit per slot (16 MiB)
+// while it is copied, then one partition's values (this budget) while its
+// indexes are rebuilt, and a 64 KiB block per partition (32 of them) either
+// way: under a third of a 64 MiB compaction, which leaves the rest to the
+// page reads and the index sorts.
+inline constexpr std::size_t kDefaultRelocationBudget = 16u << 20;
+
 class RowRelocation {
 public:
     static constexpr std::size_t kNoSlot = static_cast<std::size_t>(-1);
 
     // `sourcePages`: pages in the source file; positions name pages below it.
-    explicit RowRelocation(std::uint32_t sourcePages) : pages_(sourcePages), slots_(std::size_t(sourcePages) * 255) {}
+    // `spillFolder` takes the partitions once the slots outgrow `memoryBudget`
+    // bytes of new RowRefs; an empty one (a compaction in memory, which must
+    // not touch the file system) keeps the flat map whatever its size.
+    explicit RowRelocation(std::uint32_t sourcePages, std::string spillFolder = {},
+                           std::size_t memoryBudget = kDefaultRelocationBudget);
 
     // Must be called once per source page before rows of it are recorded.
     void addPage(std::uint32_t page, unsigned rowSlots);
@@ -57,8 +80,19 @@ public:
     // already recorded or the position is unknown. Throws jet::Error when
     // the new RowRef does not fit (a copy beyond any Jet file's size).
     bool record(std::uint32_t page, unsigned row, std::uint32_t newRowRef);
-    bool contains(std::uint32_t page, unsigned row) const { return lookup(page, row).has_value(); }
-    std::optional<std::uint32_t> lookup(std::uint32_t page, unsigned row) const;
+    bool contains(std::uint32_t page, unsigned row) const
+    {
+        const std::size_t slot = slotOf(page, row);
+        return slot != kNoSlot && recordedAt(slot);
+    }
+    // While rows are copied: partitioned, the bits of recorded rows go with
+    // the first index pass, which finds the slots without a row by itself.
+    bool recordedAt(std::size_t slot) const
+    {
+        if (bits_)
+            return (*bits_)[slot / 32] >> (slot % 32) & 1u;
+        return !partitions_ && (slots_[slot] & ~kClaimedBit) != kNoNewRow;
+    }
 
     // The slot of a position, kNoSlot when no row can be there.
     std::size_t slotOf(std::uint32_t page, unsigned row) const
@@ -68,6 +102,14 @@ public:
         const PageSlots &p = pages_[page];
         return row < p.count ? static_cast<std::size_t>(p.first) + row : kNoSlot;
     }
+    // The position a slot stands for (slow: for messages).
+    RowId positionOf(std::size_t slot) const;
+
+    // The partitions once the slots outgrew the budget, their recording
+    // ended (nothing is recorded after the first index pass); null while the
+    // map is flat, which the calls below are for.
+    RelocationPartitions *partitions();
+
     // Unconditional on purpose: GCC 12 drops a prefetch inside this branch.
     void prefetch(std::size_t slot) const { __builtin_prefetch(slots_.data() + (slot == kNoSlot ? 0 : slot)); }
 
@@ -78,7 +120,7 @@ public:
         if (slot == kNoSlot)
             return Claim::NoRow;
         std::uint32_t &value = slots_[slot];
-        if ((value & ~kClaimedBit) == kUnset)
+        if ((value & ~kClaimedBit) == kNoNewRow)
             return Claim::NoRow;
         if (value & kClaimedBit)
             return Claim::ClaimedBefore;
@@ -90,10 +132,6 @@ public:
     void clearClaims();
 
     std::uint64_t rowsRecorded() const { return recorded_; }
-    std::size_t memoryBytes() const
-    {
-        return slots_.size() * sizeof(std::uint32_t) + pages_.capacity() * sizeof(PageSlots);
-    }
 
 private:
     struct PageSlots {
@@ -101,13 +139,15 @@ private:
         std::uint8_t count = 0;
         bool known = false;
     };
+    void moveToPartitions();
 
-    // New RowRefs stay below 2^31 (page numbers of a Jet file need far fewer
-    // bits), which leaves the top bit of a slot for the claim of an index pass.
-    static constexpr std::uint32_t kClaimedBit = 0x80000000u;
-    static constexpr std::uint32_t kUnset = 0x7FFFFFFFu;
     std::vector<PageSlots> pages_;  // indexed by source page number
-    SlotArray slots_;
+    std::size_t slotCount_ = 0;
+    SlotArray slots_;  // the flat map; released once partitioned
+    std::string spillFolder_;
+    std::size_t slotsInMemory_;
+    std::unique_ptr<RelocationPartitions> partitions_;
+    std::unique_ptr<SlotArray> bits_;  // with the partitions: bit per slot, set when recorded
     std::uint64_t recorded_ = 0;
 };
 

@@ -36,7 +36,7 @@ public:
           dataRun_(format_, context.definitionPage, context.allocator, context.pages),
           decoder_(file_, def),
           autoNumber_(def.autoNumberColumn()),
-          relocation_(file_.pageCount()),
+          relocation_(file_.pageCount(), context.spillFolder, context.relocationBudget),
           idColumns_(objectIdColumns(name, def))
     {
         for (const LongValueMaps &maps : def.longValueMaps)

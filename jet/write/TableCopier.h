@@ -13,6 +13,7 @@
 #include "jet/write/ObjectIdMap.h"
 #include "jet/write/PageAllocator.h"
 #include "jet/write/RowDigest.h"
+#include "jet/write/RowRelocation.h"
 
 #include <cstdint>
 #include <functional>
@@ -51,6 +52,9 @@ struct CopyContext {
     const ObjectIdMap &ids;
     // Called after each row with the rows copied so far in this table.
     std::function<void(std::uint64_t rowsDone)> rowProgress;
+    // Bytes of new row positions held in memory (RowRelocation); with a
+    // spill folder, a table with more rows goes through partitions on disk.
+    std::size_t relocationBudget = kDefaultRelocationBudget;
 };
 
 CopiedTable copyTable(const CopyContext &context, const std::string &tableName, const TableDef &def);

@@ -2,7 +2,9 @@
 // reorder runs of equal keys by their new row positions. The rebuilt tree
 // must still hold every entry in full index order when runs are long, when
 // one is too large for memory, and when the source index is not in key order
-// at all (a damaged source: the whole index is then sorted).
+// at all (a damaged source: the whole index is then sorted). A table whose
+// row slots outgrow the relocation's budget is re-keyed through partitions
+// on disk, with the same copy and the same refusals as the flat map.
 #include "CompactTestSupport.h"
 #include "IndexTreeWriterTestSupport.h"
 
@@ -10,7 +12,10 @@
 #include "jet/Database.h"
 #include "jet/IndexPage.h"
 #include "jet/check/Checker.h"
+#include "jet/write/DatabaseCompactor.h"
 #include "jet/write/OrderedIndexFeed.h"
+#include "jet/write/PageOutput.h"
+#include "jet/write/RowRelocation.h"
 
 #include <algorithm>
 #include <functional>
@@ -192,6 +197,25 @@ TEST(CompactIndexRebuildTest, SourceIndexOutOfKeyOrderIsRebuiltBySorting)
         EXPECT_NE(finding.severity, jet::Finding::Severity::Problem) << finding.format();
 }
 
+// Four row slots: any table larger than that is relocated through partitions.
+constexpr std::size_t kTinyRelocationBudget = 16;
+// 1024 row slots: the larger tables' partitions span many blocks of their streams.
+constexpr std::size_t kSmallRelocationBudget = 4096;
+
+// The copy written to memory, index sorts and relocation partitions spilled
+// to `spillFolder`.
+std::vector<std::uint8_t> copyWithRelocationBudget(const TestDatabase &source, const std::string &spillFolder,
+                                                   std::size_t relocationBudget)
+{
+    const auto database = jet::Database::open(source.path.string(), source.password);
+    jet::write::MemoryPageOutput out;
+    jet::write::CompactionSettings settings{source.password, spillFolder, 1u << 20, {}};
+    settings.relocationBudget = relocationBudget;
+    const jet::write::CompactionOutcome outcome = jet::write::writeCompactedCopy(*database, out, settings);
+    out.resize(static_cast<std::uint64_t>(outcome.pageCount) * database->file().pageSize());
+    return out.release();
+}
+
 // Entries for rows that do not exist, or two entries for one row, are damage
 // the copy must not paper over: the compaction fails and writes nothing.
 TEST(CompactIndexRebuildTest, EntriesForMissingOrRepeatedRowsFailTheCopy)
@@ -216,15 +240,76 @@ TEST(CompactIndexRebuildTest, EntriesForMissingOrRepeatedRowsFailTheCopy)
         SCOPED_TRACE(c.name);
         const fs::path damaged = damagedNorthwind(scratch, c.name, c.change);
         const std::string target = scratch.file(std::string("out-") + c.name);
-        try {
-            compactToFile(damaged.string(), target);
-            ADD_FAILURE() << "compaction succeeded";
-        } catch (const jet::Error &e) {
-            EXPECT_EQ(e.kind(), jet::ErrorKind::Damaged);
-            EXPECT_NE(std::string(e.what()).find(c.message), std::string::npos) << e.what();
-        }
+        const auto expectRefused = [&](const std::function<void()> &compact) {
+            try {
+                compact();
+                ADD_FAILURE() << "compaction succeeded";
+            } catch (const jet::Error &e) {
+                EXPECT_EQ(e.kind(), jet::ErrorKind::Damaged);
+                EXPECT_NE(std::string(e.what()).find(c.message), std::string::npos) << e.what();
+            }
+        };
+        expectRefused([&] { compactToFile(damaged.string(), target); });
         EXPECT_FALSE(fs::exists(target));
+        ScratchFolder spill("compact-bad-entries-spill");
+        expectRefused([&] {
+            copyWithRelocationBudget({"", "", damaged}, spill.path().string(), kTinyRelocationBudget);
+        });
+        EXPECT_EQ(spill.entries(), 0u);
     }
+}
+
+// An entry may name a slot of a copied page that held no live row (a deleted
+// one): partitioned, only the pass's lookup can tell, and it must.
+TEST(CompactIndexRebuildTest, PartitionedPassRefusesASlotWithoutACopiedRow)
+{
+    ScratchFolder spill("relocation-pass");
+    jet::write::RowRelocation relocation(8, spill.path().string(), kTinyRelocationBudget);
+    relocation.addPage(5, 10);
+    for (unsigned row : {0, 1, 2, 3, 4, 5, 7, 8, 9})  // row 6 was deleted
+        ASSERT_TRUE(relocation.record(5, row, 0x200 + row));
+    jet::write::RelocationPartitions *partitions = relocation.partitions();
+    ASSERT_NE(partitions, nullptr);
+    jet::write::RelocationPass pass(*partitions, spill.path().string());
+    for (unsigned row : {9, 2, 6, 0})
+        pass.note(relocation.slotOf(5, row));
+    const auto fault = pass.resolve();
+    ASSERT_TRUE(fault.has_value());
+    EXPECT_FALSE(fault->claimedBefore);
+    EXPECT_EQ(relocation.positionOf(fault->slot), (jet::RowId{5, 6}));
+}
+
+// Small relocation budgets put the tables into partitions on disk: the copies
+// must not change by a byte, the same files must fail the same way, and the
+// partitions leave no file behind.
+TEST(CompactIndexRebuildTest, RelocationPartitionsGiveTheSameCopy)
+{
+    SKIP_WITHOUT_TESTDATA();
+    ScratchFolder spill("compact-partitions");
+    const auto copyOrFailure = [&](const TestDatabase &database, std::size_t budget) {
+        try {
+            const std::vector<std::uint8_t> copy = copyWithRelocationBudget(database, spill.path().string(), budget);
+            return std::string(copy.begin(), copy.end());
+        } catch (const jet::Error &e) {
+            return std::string("failed: ") + e.what();
+        }
+    };
+    const auto failed = [](const std::string &outcome) { return outcome.rfind("failed: ", 0) == 0; };
+    const auto summary = [&](const std::string &outcome) {
+        return failed(outcome) ? outcome : std::to_string(outcome.size()) + " bytes";
+    };
+    std::size_t compared = 0;
+    for (const TestDatabase &database : jetDatabases()) {
+        SCOPED_TRACE(database.name);
+        const std::string flat = copyOrFailure(database, jet::write::kDefaultRelocationBudget);
+        for (const std::size_t budget : {kTinyRelocationBudget, kSmallRelocationBudget}) {
+            const std::string partitioned = copyOrFailure(database, budget);
+            EXPECT_TRUE(partitioned == flat) << budget << ": " << summary(partitioned) << " vs " << summary(flat);
+        }
+        compared += !failed(flat);
+    }
+    EXPECT_GE(compared, 60u);  // every Jet file of the test data
+    EXPECT_EQ(spill.entries(), 0u);
 }
 
 }  // namespace
