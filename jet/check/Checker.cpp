@@ -148,7 +148,7 @@ private:
             c_.guarded(name_, [&] { checkFreeMap(owned); });
             c_.guarded(name_, [&] { claimLongValuePages(); });
             RowsCheck rows(c_.file_, c_, name_, def_, longValuePages_, c_.options_.rows, c_.rows_);
-            KeyCheck keys(c_.db_.header(), def_);
+            KeyCheck keys(c_.db_.header(), def_, c_.options_.scratchBytes);
             rows.computeKeysWith(&keys);
             rows.run();
             c_.report_.rows += rows.rowCount();

@@ -43,7 +43,9 @@ struct CheckOptions {
     std::function<std::unique_ptr<Database>()> reopen;
     // Bytes of scratch the check may take for a table beyond two bits per row
     // slot: the second thread's marks of index entries (an eighth of a byte
-    // per slot; a table needing more is checked on one thread).
+    // per slot; a table needing more is checked on one thread) and the search
+    // for stored keys that differ from their rows' (eight bytes per slot; a
+    // larger table is searched in ranges of slots, one reading each).
     std::size_t scratchBytes = std::size_t{8} << 20;
 };
 

@@ -19,9 +19,16 @@
 
 namespace jet {
 
+// Row slots `from` up to, not including, `to`.
+struct SlotRange {
+    std::uint32_t from = 0, to = 0;
+    bool contains(std::uint32_t slot) const { return slot >= from && slot < to; }
+};
+
 class KeyCheck {
 public:
-    KeyCheck(const DatabaseHeader &header, const TableDef &def);
+    // `scratchBytes`: what the search for keys that differ may hold at once.
+    KeyCheck(const DatabaseHeader &header, const TableDef &def, std::size_t scratchBytes);
 
     // The table scan: a row whose columns were read whole, and one that was not.
     void row(std::uint32_t slot, const RowColumns &columns, const ValueContext &context);
@@ -48,10 +55,15 @@ public:
         return found != alternatives.end() && found->second.ace == digest ? found->second.jet40 : digest;
     }
 
-    // The computed key of every row the sums count, for finding mismatches:
-    // `visit(slot, key)` for each. Reads the table again through `file`.
+    // The slots whose computed keys' digests the search for mismatches holds at once.
+    std::uint32_t slotsPerPass() const { return slotsPerPass_; }
+
+    // The computed key of every row the sums count with a slot in `range`,
+    // for finding mismatches: `visit(slot, key)` for each. Reads the table
+    // again through `file`.
     void forEachComputedKey(const PageFile &file, const std::string &table, const LiveRowSlots &slots,
-                            std::size_t index, const std::function<void(std::uint32_t, const keys::Key &)> &visit) const;
+                            std::size_t index, SlotRange range,
+                            const std::function<void(std::uint32_t, const keys::Key &)> &visit) const;
 
 private:
     struct Part {
@@ -86,6 +98,7 @@ private:
     const TableDef &def_;
     std::vector<IndexKeys> indexes_;
     std::uint64_t unreadRows_ = 0;
+    std::uint32_t slotsPerPass_;
     Scratch scratch_;
 };
 
@@ -103,8 +116,22 @@ public:
                 const CheckedRows &rows, bool covered);
 
 private:
+    // The first in index order of the entries whose key is not their row's, and how many there are.
+    struct Mismatches {
+        std::uint64_t count = 0;
+        std::uint64_t ordinal = ~std::uint64_t{0};  // of the first among the walk's entries
+        std::uint32_t slot = LiveRowSlots::kNone;
+        IndexEntry first;
+    };
+
     void findMismatches(const PageFile &file, CheckSink &sink, const std::string &table, const std::string &label,
                         const CheckedRows &rows);
+    std::vector<SlotRange> rangesToSearch(const PageFile &file, const std::string &table, const std::string &where,
+                                          const CheckedRows &rows) const;
+    void searchRange(const PageFile &file, const std::string &table, const std::string &where, const CheckedRows &rows,
+                     SlotRange range, Mismatches &found) const;
+    // The slot of an entry the sums count, or kNone.
+    std::uint32_t countedSlot(const IndexEntry &entry, const CheckedRows &rows) const;
 
     const KeyCheck *keys_;
     const RealIndexDef &index_;
