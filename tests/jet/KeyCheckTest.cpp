@@ -1,6 +1,10 @@
 // The checker's key check on every test file, and on a key damaged on purpose.
 #include "ReadEverything.h"
 
+#include "jet/DataPage.h"
+#include "jet/Row.h"
+#include "jet/TableScan.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -94,4 +98,48 @@ TEST(KeyCheck, AStoredKeyThatDiffersIsAProblemNamingTableIndexAndRow)
     EXPECT_NE(findings.find("problem\tCustomers"), std::string::npos) << findings;
     EXPECT_NE(findings.find("索引 " + std::to_string(index.number)), std::string::npos) << findings;
     EXPECT_NE(findings.find(last.row.describe()), std::string::npos) << findings;
+}
+
+// With scratch for 64 slots at a time, Orders (830 rows) is searched range by
+// range and checked on one thread: the report must be the one a single pass
+// gives, the first differing entry in index order though it lies in a later
+// range than others.
+TEST(KeyCheck, ASmallScratchSearchesRangeByRangeAndReportsTheSame)
+{
+    SKIP_WITHOUT_TESTDATA();
+    auto bytes = loadBytes("northwind-glogue__Northwind.mdb");
+    const auto pristine = openBytes(bytes);
+    const jet::TableDef orders = pristine->tableDef(*pristine->catalog().findTable("Orders"));
+    const jet::ColumnDef *employee = orders.columnByName("EmployeeID");
+    ASSERT_NE(employee, nullptr);
+    std::vector<jet::RowId> rows;
+    jet::TableScan scan(pristine->file(), orders, "Orders");
+    for (std::size_t i = 0; scan.next(); ++i)
+        if (i % 97 == 40)
+            rows.push_back(scan.row().dataAt);
+    ASSERT_GE(rows.size(), 8u);
+    for (const jet::RowId &row : rows) {  // another employee: the row's keys of EmployeeID change
+        jet::PageHandle keep;
+        const jet::ByteSpan stored = jet::readRow(pristine->file(), row, keep, "Orders");
+        jet::RowColumns columns;
+        jet::splitRow(orders, stored, columns, "Orders");
+        const jet::ColumnSlice &slice = columns.columns[employee->position];
+        ASSERT_TRUE(slice.present);
+        bytes[static_cast<std::size_t>(slice.bytes.data() - keep->bytes.data()) + row.page * pristine->file().pageSize()] ^= 0x10;
+    }
+    const auto damaged = openBytes(bytes);
+    jet::CheckOptions wide, narrow;
+    wide.reopen = narrow.reopen = [&] { return openBytes(bytes); };
+    narrow.scratchBytes = 64;
+    const auto everyFinding = [](const jet::CheckReport &report) {
+        std::string text;
+        for (const jet::Finding &finding : report.findings)
+            text += finding.format() + "\n";
+        return text;
+    };
+    const std::string findings = everyFinding(jet::checkDatabase(*damaged, wide));
+    EXPECT_NE(findings.find("の " + std::to_string(rows.size()) + " 項目のキーが行の値から計算したキーと違います"),
+              std::string::npos)
+        << findings;
+    EXPECT_EQ(everyFinding(jet::checkDatabase(*damaged, narrow)), findings);
 }
