@@ -45,7 +45,8 @@ struct CheckOptions {
     // slot: the second thread's marks of index entries (an eighth of a byte
     // per slot; a table needing more is checked on one thread) and the search
     // for stored keys that differ from their rows' (eight bytes per slot; a
-    // larger table is searched in ranges of slots, one reading each).
+    // larger table is searched in passes over buckets of slots, holding half
+    // as much again for the buckets' sums).
     std::size_t scratchBytes = std::size_t{8} << 20;
 };
 

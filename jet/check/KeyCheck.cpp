@@ -2,6 +2,7 @@
 
 #include "jet/RowDecoder.h"
 #include "jet/TableScan.h"
+#include "jet/check/KeyMismatchSearch.h"
 
 #include <algorithm>
 #include <cstring>
@@ -259,87 +260,17 @@ void IndexKeyTally::finish(const PageFile &file, CheckSink &sink, const std::str
         findMismatches(file, sink, table, label, rows);
 }
 
-// Rare (only for damage): the table is read again and the index walked again,
-// once per range of slots whose digests fit the scratch.
 void IndexKeyTally::findMismatches(const PageFile &file, CheckSink &sink, const std::string &table,
                                    const std::string &label, const CheckedRows &rows)
 {
-    const std::string where = "テーブル '" + table + "' の" + label;
-    Mismatches found;
-    for (const SlotRange &range : rangesToSearch(file, table, where, rows))
-        searchRange(file, table, where, rows, range, found);
+    const KeyMismatches found = findKeyMismatches(file, table, "テーブル '" + table + "' の" + label, *keys_, index_, rows);
     if (found.count == 0) {
         sink.problem(table, index_.rootPage, std::nullopt, label + " のキーが行の値から計算したキーと合いません。");
         return;
     }
-    keys::Key computed;
-    keys_->forEachComputedKey(file, table, rows.slots, index_.number, {found.slot, found.slot + 1},
-                              [&](std::uint32_t, const keys::Key &key) { computed = key; });
     sink.problem(table, found.first.leafPage, std::nullopt,
                  label + " の " + std::to_string(found.count) + " 項目のキーが行の値から計算したキーと違います（最初は行 " +
-                     found.first.row.describe() + "：格納 " + hex(found.first.key) + "、計算 " + hex(computed) + "）。");
-}
-
-// A table whose digests fit at once is searched whole. A larger one is first
-// summed per range, as the whole table was: only ranges whose sums differ
-// hold entries that differ, so damage in a few rows costs one more reading,
-// not one per range.
-std::vector<SlotRange> IndexKeyTally::rangesToSearch(const PageFile &file, const std::string &table,
-                                                     const std::string &where, const CheckedRows &rows) const
-{
-    const auto slotCount = static_cast<std::uint32_t>(rows.slots.slotCount());
-    const std::uint32_t perPass = keys_->slotsPerPass();
-    if (slotCount <= perPass)
-        return {{0, slotCount}};
-    std::vector<std::uint64_t> difference(slotCount / perPass + 1, 0);
-    keys_->forEachComputedKey(file, table, rows.slots, index_.number, {0, slotCount},
-                              [&](std::uint32_t slot, const keys::Key &key) {
-                                  difference[slot / perPass] += KeyCheck::digest(slot, key);
-                              });
-    walkIndex(file, index_, where, [&](const IndexEntry &entry) {
-        const std::uint32_t slot = countedSlot(entry, rows);
-        if (slot != LiveRowSlots::kNone)
-            difference[slot / perPass] -= keys_->counted(index_.number, slot, KeyCheck::digest(slot, entry.key));
-    });
-    std::vector<SlotRange> ranges;
-    for (std::size_t i = 0; i < difference.size(); ++i)
-        if (difference[i] != 0) {
-            const auto from = static_cast<std::uint32_t>(i * perPass);
-            ranges.push_back({from, std::min(slotCount, from + perPass)});
-        }
-    return ranges;
-}
-
-void IndexKeyTally::searchRange(const PageFile &file, const std::string &table, const std::string &where,
-                                const CheckedRows &rows, SlotRange range, Mismatches &found) const
-{
-    std::vector<std::uint64_t> expected(range.to - range.from, 0);
-    keys_->forEachComputedKey(file, table, rows.slots, index_.number, range,
-                              [&](std::uint32_t slot, const keys::Key &key) {
-                                  expected[slot - range.from] = KeyCheck::digest(slot, key);
-                              });
-    std::uint64_t ordinal = 0;
-    walkIndex(file, index_, where, [&](const IndexEntry &entry) {
-        const std::uint64_t at = ordinal++;
-        const std::uint32_t slot = countedSlot(entry, rows);
-        if (slot == LiveRowSlots::kNone || !range.contains(slot) ||
-            keys_->counted(index_.number, slot, KeyCheck::digest(slot, entry.key)) == expected[slot - range.from])
-            return;
-        ++found.count;
-        if (at < found.ordinal) {
-            found.ordinal = at;
-            found.slot = slot;
-            found.first = entry;
-        }
-    });
-}
-
-std::uint32_t IndexKeyTally::countedSlot(const IndexEntry &entry, const CheckedRows &rows) const
-{
-    const std::uint32_t slot = rows.slots.find(entry.row);
-    if (slot == LiveRowSlots::kNone || (keys_->ignoresNullRows(index_.number) && rows.hasNullKey(index_.number, slot)))
-        return LiveRowSlots::kNone;
-    return slot;
+                     found.first.row.describe() + "：格納 " + hex(found.first.key) + "、計算 " + hex(found.computed) + "）。");
 }
 
 }  // namespace jet

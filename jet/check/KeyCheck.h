@@ -116,22 +116,8 @@ public:
                 const CheckedRows &rows, bool covered);
 
 private:
-    // The first in index order of the entries whose key is not their row's, and how many there are.
-    struct Mismatches {
-        std::uint64_t count = 0;
-        std::uint64_t ordinal = ~std::uint64_t{0};  // of the first among the walk's entries
-        std::uint32_t slot = LiveRowSlots::kNone;
-        IndexEntry first;
-    };
-
     void findMismatches(const PageFile &file, CheckSink &sink, const std::string &table, const std::string &label,
                         const CheckedRows &rows);
-    std::vector<SlotRange> rangesToSearch(const PageFile &file, const std::string &table, const std::string &where,
-                                          const CheckedRows &rows) const;
-    void searchRange(const PageFile &file, const std::string &table, const std::string &where, const CheckedRows &rows,
-                     SlotRange range, Mismatches &found) const;
-    // The slot of an entry the sums count, or kNone.
-    std::uint32_t countedSlot(const IndexEntry &entry, const CheckedRows &rows) const;
 
     const KeyCheck *keys_;
     const RealIndexDef &index_;
