@@ -148,7 +148,7 @@ private:
             c_.guarded(name_, [&] { checkFreeMap(owned); });
             c_.guarded(name_, [&] { claimLongValuePages(); });
             RowsCheck rows(c_.file_, c_, name_, def_, longValuePages_, c_.options_.rows, c_.rows_);
-            KeyCheck keys(c_.db_.header(), def_);
+            KeyCheck keys(c_.db_.header(), def_, c_.options_.scratchBytes);
             rows.computeKeysWith(&keys);
             rows.run();
             c_.report_.rows += rows.rowCount();
@@ -202,13 +202,14 @@ private:
 
         void checkIndexes(const CheckedRows &rows)
         {
-            const PageFile *second = def_.realIndexes.size() > 1 ? c_.secondFile() : nullptr;
+            const bool marksFit = c_.rows_.slotCount() / 8 <= c_.options_.scratchBytes;
+            const PageFile *second = def_.realIndexes.size() > 1 && marksFit ? c_.secondFile() : nullptr;
             if (second) {
                 checkIndexesOnTwoThreads(rows, *second);
                 return;
             }
             for (const RealIndexDef &index : def_.realIndexes)
-                IndexCheck(c_.file_, c_, c_.mapHolder_, name_, def_, rows, c_.hits_).run(index);
+                IndexCheck(c_.file_, c_, c_.mapHolder_, name_, def_, rows, c_.marks_).run(index);
         }
 
         // Each thread takes the next index not yet taken and records what it
@@ -219,20 +220,20 @@ private:
             const auto &indexes = def_.realIndexes;
             std::vector<RecordingSink> recordings(indexes.size());
             std::atomic<std::size_t> next{0};
-            const auto work = [&](const PageFile &file, std::vector<std::uint8_t> &hits) {
+            const auto work = [&](const PageFile &file, EntryMarks &marks) {
                 for (std::size_t i; (i = next++) < indexes.size();)
-                    IndexCheck(file, recordings[i], c_.mapHolder_, name_, def_, rows, hits).run(indexes[i]);
+                    IndexCheck(file, recordings[i], c_.mapHolder_, name_, def_, rows, marks).run(indexes[i]);
             };
             std::exception_ptr helperFailure, ownFailure;
             std::thread helper([&] {
                 try {
-                    work(second, c_.secondHits_);
+                    work(second, c_.secondMarks_);
                 } catch (...) {
                     helperFailure = std::current_exception();
                 }
             });
             try {
-                work(c_.file_, c_.hits_);
+                work(c_.file_, c_.marks_);
             } catch (...) {
                 ownFailure = std::current_exception();
                 next = indexes.size();
@@ -316,7 +317,7 @@ private:
     std::uint32_t mapHolder_ = 0;
     // Of the table being checked; kept from table to table for their memory.
     LiveRowSlots rows_;
-    std::vector<std::uint8_t> hits_, secondHits_;
+    EntryMarks marks_, secondMarks_;
     std::unique_ptr<Database> second_;
     bool reopenFailed_ = false;
 };

@@ -41,6 +41,13 @@ struct CheckOptions {
     // one thread; with a second one the check reads the indexes of a table on
     // two threads. The report is the same either way.
     std::function<std::unique_ptr<Database>()> reopen;
+    // Bytes of scratch the check may take for a table beyond two bits per row
+    // slot: the second thread's marks of index entries (an eighth of a byte
+    // per slot; a table needing more is checked on one thread) and the search
+    // for stored keys that differ from their rows' (eight bytes per slot; a
+    // larger table is searched in passes over buckets of slots, holding half
+    // as much again for the buckets' sums).
+    std::size_t scratchBytes = std::size_t{8} << 20;
 };
 
 // Checks an opened database. Never throws for damage it finds; reports it.

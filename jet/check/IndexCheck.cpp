@@ -37,8 +37,8 @@ bool needsNullKeys(const RealIndexDef &index)
 }
 
 IndexCheck::IndexCheck(const PageFile &file, CheckSink &sink, std::uint32_t mapHolder, const std::string &table,
-                       const TableDef &def, const CheckedRows &rows, std::vector<std::uint8_t> &hits)
-    : file_(file), sink_(sink), mapHolder_(mapHolder), table_(table), def_(def), rows_(rows), hits_(hits)
+                       const TableDef &def, const CheckedRows &rows, EntryMarks &marks)
+    : file_(file), sink_(sink), mapHolder_(mapHolder), table_(table), def_(def), rows_(rows), marks_(marks)
 {
 }
 
@@ -53,8 +53,8 @@ void IndexCheck::check(const RealIndexDef &index)
     const std::string where = "テーブル '" + table_ + "' の" + label;
     const std::uint32_t owner = sink_.ownerId(where);
     const UsageMap map = readClaimedMap(file_, sink_, mapHolder_, index.usageMap, where + " の使用マップ", owner, table_);
-    // Per slot: 0 no live row, 1 a live row without entries, 2 with one, 3 with more.
-    hits_ = rows_.slots.liveFlags();
+    marks_.entered.reset(rows_.slots.slotCount());
+    marks_.repeated.clear();
     std::vector<std::uint8_t> previousKey;
     RowId previousRow;
     bool first = true;
@@ -69,7 +69,7 @@ void IndexCheck::check(const RealIndexDef &index)
                 sink_.problem(table_, entry.leafPage, std::nullopt,
                               label + " の項目が順序どおりではありません（" + entry.row.describe() + "）。");
         const std::uint32_t slot = rows_.slots.slotOf(entry.row);
-        if (slot == LiveRowSlots::kNone || hits_[slot] == 0) {
+        if (slot == LiveRowSlots::kNone || !rows_.slots.isLive(slot)) {
             if (dangling++ == 0)
                 sink_.problem(table_, entry.leafPage, std::nullopt,
                               label + " の項目が存在しない行 " + entry.row.describe() + " を指しています。");
@@ -77,10 +77,8 @@ void IndexCheck::check(const RealIndexDef &index)
             if (sameKey && index.unique() && !rows_.hasNullKey(index.number, slot) && duplicates++ == 0)
                 sink_.problem(table_, entry.leafPage, std::nullopt,
                               label + " は一意ですが、" + entry.row.describe() + " のキーが重複しています。");
-            if (hits_[slot] == 1)
+            if (mark(slot))
                 keys.entry(slot, entry.key, rows_.hasNullKey(index.number, slot), entry.row);
-            if (hits_[slot] < 3)
-                ++hits_[slot];
         }
         if (!sameKey)
             ++distinct;
@@ -135,16 +133,25 @@ void IndexCheck::checkLeafLinks(const std::string &label, const IndexWalk &walk)
     }
 }
 
+bool IndexCheck::mark(std::uint32_t slot)
+{
+    if (!marks_.entered.testAndSet(slot))
+        return true;
+    if (marks_.repeated.size() == 0)
+        marks_.repeated.reset(rows_.slots.slotCount());
+    marks_.repeated.set(slot);
+    return false;
+}
+
 bool IndexCheck::checkCoverage(const RealIndexDef &index, const std::string &label)
 {
     std::uint64_t missing = 0, repeated = 0;
     RowId firstMissing, firstRepeated;
     rows_.slots.forEachRow([&](std::uint32_t slot, RowId position) {
-        const unsigned count = hits_[slot] - 1u;
         const bool mayBeAbsent = index.ignoreNulls() && rows_.hasNullKey(index.number, slot);
-        if (count == 0 && !mayBeAbsent && missing++ == 0)
+        if (!marks_.entered.test(slot) && !mayBeAbsent && missing++ == 0)
             firstMissing = position;
-        if (count > 1 && repeated++ == 0)
+        if (marks_.repeated.size() != 0 && marks_.repeated.test(slot) && repeated++ == 0)
             firstRepeated = position;
     });
     if (missing)

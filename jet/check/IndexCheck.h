@@ -7,6 +7,7 @@
 #include "jet/IndexPage.h"
 #include "jet/check/CheckSink.h"
 #include "jet/check/LiveRowSlots.h"
+#include "jet/check/SlotBits.h"
 
 #include <vector>
 
@@ -33,11 +34,18 @@ struct CheckedRows {
 // Whether the check of `index` asks which rows have null keys.
 bool needsNullKeys(const RealIndexDef &index);
 
+// What the walk of one index found per row slot: an entry, and a second one.
+// Scratch memory, a bit per slot; the second bit per slot is taken only once a
+// row has a second entry, which only damage gives.
+struct EntryMarks {
+    SlotBits entered;
+    SlotBits repeated;
+};
+
 class IndexCheck {
 public:
-    // `hits` is scratch memory, a byte per row slot.
     IndexCheck(const PageFile &file, CheckSink &sink, std::uint32_t mapHolder, const std::string &table,
-               const TableDef &def, const CheckedRows &rows, std::vector<std::uint8_t> &hits);
+               const TableDef &def, const CheckedRows &rows, EntryMarks &marks);
 
     // Damage that stops the check becomes a finding.
     void run(const RealIndexDef &index);
@@ -46,6 +54,8 @@ private:
     void check(const RealIndexDef &index);
     void checkPages(const std::string &label, const IndexWalk &walk, const UsageMap &map, std::uint32_t owner);
     void checkLeafLinks(const std::string &label, const IndexWalk &walk);
+    // Marks the entry's live row; true for its first entry.
+    bool mark(std::uint32_t slot);
     // True when every live row that must have an entry has exactly one.
     bool checkCoverage(const RealIndexDef &index, const std::string &label);
 
@@ -55,7 +65,7 @@ private:
     const std::string &table_;
     const TableDef &def_;
     const CheckedRows &rows_;
-    std::vector<std::uint8_t> &hits_;  // per row slot: see check()
+    EntryMarks &marks_;
 };
 
 }  // namespace jet

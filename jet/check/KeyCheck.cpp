@@ -2,7 +2,9 @@
 
 #include "jet/RowDecoder.h"
 #include "jet/TableScan.h"
+#include "jet/check/KeyMismatchSearch.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace jet {
@@ -54,7 +56,8 @@ void jet4TextUnits(ByteSpan bytes, std::u16string &out)
 
 }  // namespace
 
-KeyCheck::KeyCheck(const DatabaseHeader &header, const TableDef &def) : def_(def)
+KeyCheck::KeyCheck(const DatabaseHeader &header, const TableDef &def, std::size_t scratchBytes)
+    : def_(def), slotsPerPass_(static_cast<std::uint32_t>(std::clamp<std::size_t>(scratchBytes / 8, 64, 0xFFFFFFFFu)))
 {
     prepare(header);
 }
@@ -198,7 +201,8 @@ std::uint64_t KeyCheck::digest(std::uint32_t slot, ByteSpan key)
 }
 
 void KeyCheck::forEachComputedKey(const PageFile &file, const std::string &table, const LiveRowSlots &slots,
-                                  std::size_t index, const std::function<void(std::uint32_t, const keys::Key &)> &visit) const
+                                  std::size_t index, SlotRange range,
+                                  const std::function<void(std::uint32_t, const keys::Key &)> &visit) const
 {
     const IndexKeys &keys = indexes_[index];
     TableScan scan(file, def_, table);
@@ -207,7 +211,7 @@ void KeyCheck::forEachComputedKey(const PageFile &file, const std::string &table
     std::string where;
     while (scan.next()) {
         const std::uint32_t slot = slots.find(scan.row().position);
-        if (slot == LiveRowSlots::kNone)
+        if (slot == LiveRowSlots::kNone || !range.contains(slot))
             continue;
         scan.where(where);
         try {
@@ -256,38 +260,17 @@ void IndexKeyTally::finish(const PageFile &file, CheckSink &sink, const std::str
         findMismatches(file, sink, table, label, rows);
 }
 
-// Rare (only for damage): the table is read again and the index walked again.
 void IndexKeyTally::findMismatches(const PageFile &file, CheckSink &sink, const std::string &table,
                                    const std::string &label, const CheckedRows &rows)
 {
-    const std::size_t number = index_.number;
-    std::vector<std::uint64_t> expected(rows.slots.slotCount(), 0);
-    keys_->forEachComputedKey(file, table, rows.slots, number,
-                              [&](std::uint32_t slot, const keys::Key &key) { expected[slot] = KeyCheck::digest(slot, key); });
-    std::uint64_t mismatches = 0;
-    std::uint32_t firstSlot = LiveRowSlots::kNone;
-    IndexEntry first;
-    walkIndex(file, index_, "テーブル '" + table + "' の" + label, [&](const IndexEntry &entry) {
-        const std::uint32_t slot = rows.slots.find(entry.row);
-        if (slot == LiveRowSlots::kNone || (keys_->ignoresNullRows(number) && rows.hasNullKey(number, slot)))
-            return;
-        if (keys_->counted(number, slot, KeyCheck::digest(slot, entry.key)) != expected[slot] && mismatches++ == 0) {
-            firstSlot = slot;
-            first = entry;
-        }
-    });
-    if (mismatches == 0) {
+    const KeyMismatches found = findKeyMismatches(file, table, "テーブル '" + table + "' の" + label, *keys_, index_, rows);
+    if (found.count == 0) {
         sink.problem(table, index_.rootPage, std::nullopt, label + " のキーが行の値から計算したキーと合いません。");
         return;
     }
-    keys::Key computed;
-    keys_->forEachComputedKey(file, table, rows.slots, number, [&](std::uint32_t slot, const keys::Key &key) {
-        if (slot == firstSlot)
-            computed = key;
-    });
-    sink.problem(table, first.leafPage, std::nullopt,
-                 label + " の " + std::to_string(mismatches) + " 項目のキーが行の値から計算したキーと違います（最初は行 " +
-                     first.row.describe() + "：格納 " + hex(first.key) + "、計算 " + hex(computed) + "）。");
+    sink.problem(table, found.first.leafPage, std::nullopt,
+                 label + " の " + std::to_string(found.count) + " 項目のキーが行の値から計算したキーと違います（最初は行 " +
+                     found.first.row.describe() + "：格納 " + hex(found.first.key) + "、計算 " + hex(found.computed) + "）。");
 }
 
 }  // namespace jet

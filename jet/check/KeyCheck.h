@@ -19,9 +19,16 @@
 
 namespace jet {
 
+// Row slots `from` up to, not including, `to`.
+struct SlotRange {
+    std::uint32_t from = 0, to = 0;
+    bool contains(std::uint32_t slot) const { return slot >= from && slot < to; }
+};
+
 class KeyCheck {
 public:
-    KeyCheck(const DatabaseHeader &header, const TableDef &def);
+    // `scratchBytes`: what the search for keys that differ may hold at once.
+    KeyCheck(const DatabaseHeader &header, const TableDef &def, std::size_t scratchBytes);
 
     // The table scan: a row whose columns were read whole, and one that was not.
     void row(std::uint32_t slot, const RowColumns &columns, const ValueContext &context);
@@ -48,10 +55,15 @@ public:
         return found != alternatives.end() && found->second.ace == digest ? found->second.jet40 : digest;
     }
 
-    // The computed key of every row the sums count, for finding mismatches:
-    // `visit(slot, key)` for each. Reads the table again through `file`.
+    // The slots whose computed keys' digests the search for mismatches holds at once.
+    std::uint32_t slotsPerPass() const { return slotsPerPass_; }
+
+    // The computed key of every row the sums count with a slot in `range`,
+    // for finding mismatches: `visit(slot, key)` for each. Reads the table
+    // again through `file`.
     void forEachComputedKey(const PageFile &file, const std::string &table, const LiveRowSlots &slots,
-                            std::size_t index, const std::function<void(std::uint32_t, const keys::Key &)> &visit) const;
+                            std::size_t index, SlotRange range,
+                            const std::function<void(std::uint32_t, const keys::Key &)> &visit) const;
 
 private:
     struct Part {
@@ -86,6 +98,7 @@ private:
     const TableDef &def_;
     std::vector<IndexKeys> indexes_;
     std::uint64_t unreadRows_ = 0;
+    std::uint32_t slotsPerPass_;
     Scratch scratch_;
 };
 

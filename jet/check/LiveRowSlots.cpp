@@ -28,9 +28,8 @@ std::uint32_t LiveRowSlots::add(RowId position)
         return kNone;
     }
     const std::uint32_t slot = page.first + position.row;
-    while (live_.size() < slot)
-        live_.push_back(0);  // deleted rows between live ones
-    live_.push_back(1);
+    live_.grow(slot + std::size_t{1});  // deleted rows between live ones stay clear
+    live_.set(slot);
     page.count = position.row + 1u;
     ++rows_;
     return slot;

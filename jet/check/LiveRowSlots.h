@@ -1,12 +1,13 @@
 // The live rows of one table by position, for checking index entries against
 // them. A row is found through a per-page table (page -> its first slot)
-// instead of a search, and costs one byte; there is no node per row. Slots
+// instead of a search, and costs one bit; there is no node per row. Slots
 // are numbered in the order rows are added: a table scan adds them in
 // position order (owned pages ascend, rows ascend on a page), so slot order
 // is position order.
 #pragma once
 
 #include "jet/RowRef.h"
+#include "jet/check/SlotBits.h"
 
 #include <cstdint>
 #include <vector>
@@ -41,13 +42,13 @@ public:
     std::uint32_t find(RowId position) const
     {
         const std::uint32_t slot = slotOf(position);
-        return slot != kNone && live_[slot] ? slot : kNone;
+        return slot != kNone && live_.test(slot) ? slot : kNone;
     }
+    // False for a deleted row between live ones; `slot` below slotCount().
+    bool isLive(std::uint32_t slot) const { return live_.test(slot); }
 
     std::size_t slotCount() const { return live_.size(); }
     std::uint64_t rowCount() const { return rows_; }
-    // Per slot: 1 for a live row, 0 for a deleted one between live rows.
-    const std::vector<std::uint8_t> &liveFlags() const { return live_; }
 
     // Calls `visit(slot, position)` for every live row in position order.
     template <typename Visit>
@@ -56,7 +57,7 @@ public:
         for (PageNumber number : usedPages_) {
             const PageSlots &page = pages_[number];
             for (unsigned row = 0; row < page.count; ++row)
-                if (live_[page.first + row])
+                if (live_.test(page.first + row))
                     visit(page.first + row, RowId{number, static_cast<std::uint8_t>(row)});
         }
     }
@@ -69,7 +70,7 @@ private:
 
     std::vector<PageSlots> pages_;        // per page of the file
     std::vector<PageNumber> usedPages_;   // pages with live rows, ascending
-    std::vector<std::uint8_t> live_;      // per slot
+    SlotBits live_;                       // per slot
     std::uint64_t rows_ = 0;
 };
 

@@ -151,10 +151,12 @@ void RowsCheck::recordNullKeys(std::uint32_t slot)
         for (const ColumnDef *column : nullKeyColumns_[i])
             if (column->type == ColumnType::Boolean || columns.columns[column->position].present)
                 allNull = false;
+        if (!allNull)
+            continue;  // slots past the end are "not null": an index without null keys takes no memory
         std::vector<bool> &bits = nullKeyBits_[i];
         if (bits.size() <= slot)
-            bits.resize(std::max<std::size_t>(slot + 1, 2 * bits.size()));  // slots not set stay "not null"
-        bits[slot] = allNull;
+            bits.resize(std::max<std::size_t>(slot + 1, 2 * bits.size()));
+        bits[slot] = true;
     }
 }
 

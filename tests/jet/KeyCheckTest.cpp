@@ -1,6 +1,10 @@
 // The checker's key check on every test file, and on a key damaged on purpose.
 #include "ReadEverything.h"
 
+#include "jet/DataPage.h"
+#include "jet/Row.h"
+#include "jet/TableScan.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -94,4 +98,56 @@ TEST(KeyCheck, AStoredKeyThatDiffersIsAProblemNamingTableIndexAndRow)
     EXPECT_NE(findings.find("problem\tCustomers"), std::string::npos) << findings;
     EXPECT_NE(findings.find("索引 " + std::to_string(index.number)), std::string::npos) << findings;
     EXPECT_NE(findings.find(last.row.describe()), std::string::npos) << findings;
+}
+
+// With scratch for 64 slots at a time, Orders (830 rows) is searched in
+// batches of slots and checked on one thread: the report must be the one a
+// single pass gives. Rows of employees 3 and up change early in the table, one
+// of employee 1 late: that one is first in index order, in the last batch.
+TEST(KeyCheck, ASmallScratchSearchesBatchByBatchAndReportsTheSame)
+{
+    SKIP_WITHOUT_TESTDATA();
+    auto bytes = loadBytes("northwind-glogue__Northwind.mdb");
+    const auto pristine = openBytes(bytes);
+    const jet::TableDef orders = pristine->tableDef(*pristine->catalog().findTable("Orders"));
+    const jet::ColumnDef *employee = orders.columnByName("EmployeeID");
+    ASSERT_NE(employee, nullptr);
+    std::size_t changed = 0;
+    bool lateChanged = false;
+    jet::TableScan scan(pristine->file(), orders, "Orders");
+    for (std::size_t i = 0; scan.next(); ++i) {
+        jet::PageHandle keep;
+        const jet::RowId row = scan.row().dataAt;
+        const jet::ByteSpan stored = jet::readRow(pristine->file(), row, keep, "Orders");
+        jet::RowColumns columns;
+        jet::splitRow(orders, stored, columns, "Orders");
+        const jet::ColumnSlice &slice = columns.columns[employee->position];
+        ASSERT_TRUE(slice.present);
+        const std::uint32_t id = jet::loadLE32(slice.bytes.data());
+        const bool early = i < 700 && i % 23 == 5 && id >= 3, late = i >= 700 && !lateChanged && id == 1;
+        if (!early && !late)
+            continue;
+        lateChanged = lateChanged || late;
+        ++changed;  // another employee: the row's keys of EmployeeID change
+        const std::size_t at = row.page * std::size_t{pristine->file().pageSize()} +
+                               static_cast<std::size_t>(slice.bytes.data() - keep->bytes.data());
+        bytes[at] ^= 0x10;
+    }
+    ASSERT_TRUE(lateChanged);
+    ASSERT_GE(changed, 5u);
+    const auto damaged = openBytes(bytes);
+    jet::CheckOptions wide, narrow;
+    wide.reopen = narrow.reopen = [&] { return openBytes(bytes); };
+    narrow.scratchBytes = 64;
+    const auto everyFinding = [](const jet::CheckReport &report) {
+        std::string text;
+        for (const jet::Finding &finding : report.findings)
+            text += finding.format() + "\n";
+        return text;
+    };
+    const std::string findings = everyFinding(jet::checkDatabase(*damaged, wide));
+    EXPECT_NE(findings.find("の " + std::to_string(changed) + " 項目のキーが行の値から計算したキーと違います"),
+              std::string::npos)
+        << findings;
+    EXPECT_EQ(everyFinding(jet::checkDatabase(*damaged, narrow)), findings);
 }
