@@ -7,7 +7,7 @@
 // once timed, once followed by a sync of the copy), then compacts it in a
 // child process and reports its time by phase, throughput (source bytes per
 // second) and peak resident memory, of the whole run and of its two halves
-// (copying with the flush, verifying). Then, unless --compaction-only, the
+// (copying; flushing and verifying, which run side by side). Then, unless --compaction-only, the
 // same figures for the conversions: the database into the other format, and
 // that copy back into the database's own format (so a Jet 4 input, as
 // make_big_database makes, gives Jet 4 -> Jet 3 and Jet 3 -> Jet 4). A
@@ -127,8 +127,8 @@ Compaction timedCompaction(const char *label, const std::string &source, const s
             request.targetPath = target;
             request.targetPassword = password;
             request.engineType = engineType;
-            // The copy reports 88 % once it is on the disk: the peak so far is the
-            // copying's, and the verification's starts from nothing.
+            // The copy reports 88 % once it is written: the peak so far is the
+            // copying's, and that of the flush and verification starts from nothing.
             long &copyPeakKiB = shared->copyPeakKiB;
             request.progress = [&](int percent) {
                 if (percent >= 88 && copyPeakKiB < 0) {
@@ -139,8 +139,8 @@ Compaction timedCompaction(const char *label, const std::string &source, const s
             const jet::CompactResult result = jet::compactDatabase(request);
             const long verifyPeakKiB = shared->verifyPeakKiB = residentPeakKiB();
             // The child's own lines come first; _exit does not flush stdio.
-            std::printf("  copying        %10.2f s  peak %6.1f MiB (with the flush)\n"
-                        "  flushing       %10.2f s\n"
+            std::printf("  copying        %10.2f s  peak %6.1f MiB\n"
+                        "  flushing       %10.2f s  (beside the verification)\n"
                         "  verifying      %10.2f s  peak %6.1f MiB\n",
                         result.copySeconds, copyPeakKiB / 1024.0, result.flushSeconds, result.verifySeconds,
                         verifyPeakKiB / 1024.0);

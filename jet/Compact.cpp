@@ -16,6 +16,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <exception>
+#include <thread>
 
 namespace jet {
 
@@ -67,8 +69,47 @@ private:
     std::chrono::steady_clock::time_point last_ = std::chrono::steady_clock::now();
 };
 
+// fsync on a thread of its own; waitSeconds() returns how long it took and
+// rethrows its failure. A flush left unwaited (the verification failed) is
+// waited for all the same before the output may go.
+class BackgroundFlush {
+public:
+    explicit BackgroundFlush(write::OutputFile &out)
+        : thread_([this, &out] {
+              Stopwatch watch;
+              try {
+                  out.flush();
+              } catch (...) {
+                  failure_ = std::current_exception();
+              }
+              seconds_ = watch.lap();
+          })
+    {
+    }
+    ~BackgroundFlush()
+    {
+        if (thread_.joinable())
+            thread_.join();
+    }
+    BackgroundFlush(const BackgroundFlush &) = delete;
+    BackgroundFlush &operator=(const BackgroundFlush &) = delete;
+
+    double waitSeconds()
+    {
+        thread_.join();
+        if (failure_)
+            std::rethrow_exception(failure_);
+        return seconds_;
+    }
+
+private:
+    std::exception_ptr failure_;
+    double seconds_ = 0;
+    std::thread thread_;
+};
+
 // The road every copy takes, compaction or conversion: written into the
-// unnamed output, sized, flushed, verified from disk, and linked under the
+// unnamed output, sized, flushed and verified, and linked under the
 // target's name only then, the source unchanged all along.
 template <typename Write, typename Verify>
 CompactResult writeVerifyAndCommit(const CompactRequest &request, const Database &source,
@@ -84,12 +125,16 @@ CompactResult writeVerifyAndCommit(const CompactRequest &request, const Database
     const auto outcome = writeCopy(out, copying);
     out.resize(static_cast<std::uint64_t>(outcome.pageCount) * pageSize);
     result.copySeconds = phase.lap();
-    out.flush();
-    result.flushSeconds = phase.lap();
     progress.report(88);
-
-    verify(out.readBackPath(), outcome);
-    result.verifySeconds = phase.lap();
+    {
+        // The flush and the verification overlap: the verification reads the
+        // copy back through the page cache whether or not it is on the disk
+        // yet, and the copy takes its name only after both have succeeded.
+        BackgroundFlush flush(out);
+        verify(out.readBackPath(), outcome);
+        result.verifySeconds = phase.lap();
+        result.flushSeconds = flush.waitSeconds();
+    }
     result.repairs = outcome.repairs + countMapFaultsRepairedByCopy(source);
     progress.report(98);
     sourceWatch.requireUnchanged();

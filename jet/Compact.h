@@ -43,7 +43,8 @@ struct CompactResult {
     // each): a conversion to Jet 3.x cannot hold Access 2000 application
     // objects. Empty for every same-format compaction.
     std::vector<std::string> notices;
-    // Wall-clock seconds of the phases, for benchmarks.
+    // Wall-clock seconds of the phases, for benchmarks. The flush and the
+    // verification run side by side, so their sum is more than they took.
     double copySeconds = 0;    // reading the source and writing the copy
     double flushSeconds = 0;   // getting the copy onto the disk
     double verifySeconds = 0;  // reading the copy back and checking it
