@@ -72,15 +72,42 @@ std::uint64_t DigestStream::value() const
     return a ^ std::rotl(b, 29) ^ (total_ * 0x9e3779b97f4a7c15ull);
 }
 
-RowDigester::RowDigester(ByteSpan row) : row_(row)
+std::uint64_t DigestStream::valueOfSizedBytes(ByteSpan bytes)
 {
-    hash_.addSize(row.size());
+    const std::uint8_t *p = bytes.data();
+    std::size_t n = bytes.size();
+    std::uint64_t a = 0xcbf29ce484222325ull, b = 0x84222325cbf29ce4ull;
+    // The first block holds the size and up to eight bytes; a shorter row
+    // ends there, as the stream's last block.
+    std::uint8_t block[kBlock] = {};
+    for (int i = 0; i < 8; ++i)
+        block[i] = static_cast<std::uint8_t>(static_cast<std::uint64_t>(n) >> (8 * i));
+    if (n < 8) {
+        for (std::size_t i = 0; i < n; ++i)
+            block[8 + i] = p[i];
+    } else {
+        std::memcpy(block + 8, p, 8);
+        mixBlock(a, b, block);
+        for (p += 8, n -= 8; n >= kBlock; p += kBlock, n -= kBlock)
+            mixBlock(a, b, p);
+        std::memset(block, 0, kBlock);
+        for (std::size_t i = 0; i < n; ++i)
+            block[i] = p[i];
+    }
+    mixBlock(a, b, block);
+    return a ^ std::rotl(b, 29) ^ ((8 + bytes.size()) * 0x9e3779b97f4a7c15ull);
 }
+
+RowDigester::RowDigester(ByteSpan row) : row_(row) {}
 
 bool RowDigester::beginValue(std::size_t offsetInRow, std::uint64_t length)
 {
     if (offsetInRow < at_ || offsetInRow + 12 > row_.size())
         return false;
+    if (!streaming_) {
+        hash_.addSize(row_.size());
+        streaming_ = true;
+    }
     hash_.add(row_.data() + at_, offsetInRow - at_);
     hash_.addSize(length);
     at_ = offsetInRow + 12;
@@ -94,6 +121,8 @@ void RowDigester::addValueBytes(ByteSpan piece)
 
 std::uint64_t RowDigester::finish()
 {
+    if (!streaming_)
+        return spreadDigest(DigestStream::valueOfSizedBytes(row_));
     hash_.add(row_.data() + at_, row_.size() - at_);
     return spreadDigest(hash_.value());
 }

@@ -25,6 +25,10 @@ public:
     void add(const std::uint8_t *p, std::size_t n);
     void addSize(std::uint64_t n);  // eight bytes, little-endian
     std::uint64_t value() const;
+    // The value of a stream given addSize(bytes.size()) and then the bytes:
+    // most rows, hashed without the stream's buffering (a row of a few dozen
+    // bytes spent more time in it than in the hashing).
+    static std::uint64_t valueOfSizedBytes(ByteSpan bytes);
 
 private:
     static constexpr std::size_t kBlock = 16;
@@ -58,7 +62,8 @@ public:
 
 private:
     ByteSpan row_;
-    DigestStream hash_;
+    DigestStream hash_;  // started by the first value; a row without any takes the short road
+    bool streaming_ = false;
     std::size_t at_ = 0;
 };
 
