@@ -10,6 +10,7 @@
 #include "jet/Compact.h"
 #include "jet/Database.h"
 #include "jet/Error.h"
+#include "jet/FilePath.h"
 #include "jet/write/DatabaseCompactor.h"
 #include "jet/write/OutputFile.h"
 
@@ -46,7 +47,7 @@ int main(int argc, char **argv)
             try {
                 const auto database = jet::Database::open(source, "");
                 jet::write::OutputFile out(target, source);
-                jet::write::CompactionSettings settings{"", fs::path(target).parent_path().string(), budget, {}};
+                jet::write::CompactionSettings settings{"", jet::folderOf(target), budget, {}};
                 const auto outcome = jet::write::writeCompactedCopy(*database, out, settings);
                 if (!keepAs.empty()) {
                     out.resize(static_cast<std::uint64_t>(outcome.pageCount) * database->file().pageSize());
