@@ -1,15 +1,10 @@
 #include "jet/write/SpillSorter.h"
 
 #include "jet/Error.h"
-#include "jet/SystemErrorText.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <queue>
-#include <unistd.h>
 
 namespace jet::write {
 
@@ -36,29 +31,13 @@ bool lessThan(const RecordView &a, const RecordView &b)
     return a.pointer < b.pointer;
 }
 
-[[noreturn]] void spillFailed(int error)
-{
-    throw Error(ErrorKind::Io, "並べ替え用の一時ファイルに書き込めません: " + systemErrorText(error));
-}
-
-void writeAll(int fd, std::uint64_t offset, const std::uint8_t *data, std::size_t length)
-{
-    while (length > 0) {
-        const ssize_t n = ::pwrite(fd, data, length, static_cast<off_t>(offset));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            spillFailed(n < 0 ? errno : ENOSPC);
-        data += n;
-        offset += static_cast<std::uint64_t>(n);
-        length -= static_cast<std::size_t>(n);
-    }
-}
-
 // Reads one spilled run back in chunks.
 class RunReader {
 public:
-    RunReader(int fd, std::uint64_t offset, std::uint64_t length) : fd_(fd), next_(offset), end_(offset + length) {}
+    RunReader(const SpillFile &file, std::uint64_t offset, std::uint64_t length)
+        : file_(&file), next_(offset), end_(offset + length)
+    {
+    }
 
     bool advance()
     {
@@ -81,20 +60,12 @@ private:
         const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(kChunk, end_ - next_));
         const std::size_t kept = buffer_.size();
         buffer_.resize(kept + want);
-        std::size_t done = 0;
-        while (done < want) {
-            const ssize_t n = ::pread(fd_, buffer_.data() + kept + done, want - done, static_cast<off_t>(next_ + done));
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                throw Error(ErrorKind::Io, "並べ替え用の一時ファイルを読めません: " + systemErrorText(n < 0 ? errno : EIO));
-            done += static_cast<std::size_t>(n);
-        }
+        file_->read(next_, buffer_.data() + kept, want);
         next_ += want;
     }
 
     static constexpr std::size_t kChunk = 1u << 20;
-    int fd_;
+    const SpillFile *file_;
     std::uint64_t next_, end_;
     std::vector<std::uint8_t> buffer_;
     std::size_t pos_ = 0;
@@ -104,14 +75,8 @@ private:
 }  // namespace
 
 SpillSorter::SpillSorter(std::string spillFolder, std::size_t memoryBudget)
-    : folder_(std::move(spillFolder)), budget_(memoryBudget)
+    : file_(std::move(spillFolder), ".tessivar-sort-", "並べ替え用の一時ファイル"), budget_(memoryBudget)
 {
-}
-
-SpillSorter::~SpillSorter()
-{
-    if (spillFd_ >= 0)
-        ::close(spillFd_);
 }
 
 void SpillSorter::add(ByteSpan key, std::uint32_t rowPointer)
@@ -158,27 +123,10 @@ void SpillSorter::sortMemory()
               [base](std::uint32_t a, std::uint32_t b) { return lessThan(viewAt(base + a), viewAt(base + b)); });
 }
 
-void SpillSorter::openSpillFile()
-{
-    // No folder: a compaction held in memory, which must not touch the file system.
-    if (folder_.empty())
-        spillFailed(ENOSPC);
-    spillFd_ = ::open(folder_.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-    if (spillFd_ >= 0)
-        return;
-    std::string pattern = folder_ + "/.tessivar-sort-XXXXXX";
-    spillFd_ = ::mkostemp(pattern.data(), O_CLOEXEC);
-    if (spillFd_ < 0)
-        spillFailed(errno);
-    ::unlink(pattern.c_str());
-}
-
 void SpillSorter::spill()
 {
     if (records_.empty())
         return;
-    if (spillFd_ < 0)
-        openSpillFile();
     sortMemory();
     const Run run{spillSize_, 0};
     std::vector<std::uint8_t> out;
@@ -189,12 +137,12 @@ void SpillSorter::spill()
         const std::size_t length = 2 + r.key.size() + 4;
         out.insert(out.end(), arena_.data() + offset, arena_.data() + offset + length);
         if (out.size() >= (1u << 20)) {
-            writeAll(spillFd_, at, out.data(), out.size());
+            file_.write(at, out.data(), out.size());
             at += out.size();
             out.clear();
         }
     }
-    writeAll(spillFd_, at, out.data(), out.size());
+    file_.write(at, out.data(), out.size());
     at += out.size();
     runs_.push_back({run.offset, at - run.offset});
     spillSize_ = at;
@@ -217,7 +165,7 @@ void SpillSorter::drain(const std::function<void(ByteSpan key, std::uint32_t row
         std::vector<RunReader> readers;
         readers.reserve(runs_.size());
         for (const Run &run : runs_)
-            readers.emplace_back(spillFd_, run.offset, run.length);
+            readers.emplace_back(file_, run.offset, run.length);
         auto later = [&readers](std::size_t a, std::size_t b) {
             return lessThan(readers[b].current(), readers[a].current());
         };
@@ -233,7 +181,7 @@ void SpillSorter::drain(const std::function<void(ByteSpan key, std::uint32_t row
                 heap.push(i);
         }
         runs_.clear();
-        ::ftruncate(spillFd_, 0);
+        file_.clear();
         spillSize_ = 0;
     }
     arena_.clear();

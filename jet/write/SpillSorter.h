@@ -5,6 +5,7 @@
 #pragma once
 
 #include "jet/Bytes.h"
+#include "jet/write/SpillFile.h"
 
 #include <cstdint>
 #include <functional>
@@ -21,7 +22,6 @@ public:
     // needed there anyway, and a full disk is reported like any write); an
     // empty one allows no run files, so sorting past the budget fails.
     explicit SpillSorter(std::string spillFolder, std::size_t memoryBudget = kDefaultBudget);
-    ~SpillSorter();
     SpillSorter(const SpillSorter &) = delete;
     SpillSorter &operator=(const SpillSorter &) = delete;
 
@@ -39,15 +39,13 @@ private:
     };
     void spill();
     void sortMemory();
-    void openSpillFile();
     void reserveBudget();
 
-    std::string folder_;
+    SpillFile file_;  // the runs, one after the other
     std::size_t budget_;
     std::vector<std::uint8_t> arena_;           // u16 length, key bytes, u32 pointer
     std::vector<std::uint32_t> records_;        // arena offsets
     std::vector<Run> runs_;
-    int spillFd_ = -1;
     std::uint64_t spillSize_ = 0;
     std::uint64_t count_ = 0;
     bool arrivedInOrder_ = true;  // then the in-memory sort has nothing to do

@@ -4,6 +4,8 @@
 // one block per stream being written or read, whatever the streams' length.
 #pragma once
 
+#include "jet/write/SpillFile.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -14,10 +16,9 @@ namespace jet::write {
 
 class SpillStreams {
 public:
-    // `folder` as for SpillSorter; it must not be empty. The file is opened
+    // `folder` as for SpillFile; it must not be empty. The file is opened
     // with the first block written.
     SpillStreams(std::string folder, std::size_t blockValues);
-    ~SpillStreams();
     SpillStreams(const SpillStreams &) = delete;
     SpillStreams &operator=(const SpillStreams &) = delete;
 
@@ -71,15 +72,12 @@ private:
         std::vector<std::uint32_t> buffer;  // the values after the last block
         std::uint64_t count = 0;
     };
-    void writeValues(std::uint64_t offset, const std::uint32_t *values, std::size_t count);
     void writeBlock(Stream &stream);
     std::size_t blockLength(const Stream &stream, std::size_t block) const;
-    void readBlock(std::uint64_t offset, std::uint32_t *values, std::size_t count) const;
 
-    std::string folder_;
+    SpillFile file_;
     std::size_t blockValues_;
     std::vector<Stream> streams_;
-    int fd_ = -1;
     std::uint64_t fileSize_ = 0;
 };
 
