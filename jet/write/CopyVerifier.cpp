@@ -24,27 +24,27 @@ private:
     DigestThread digests_;
 };
 
-void requireNoProblems(const CheckReport &report)
+}  // namespace
+
+void requireNoProblems(const CheckReport &report, const std::string &failed)
 {
     for (const Finding &finding : report.findings)
         if (finding.severity == Finding::Severity::Problem)
             throw Error(ErrorKind::Damaged,
-                        kFailed + (finding.table.empty() ? "" : "テーブル '" + finding.table + "': ") + finding.message);
+                        failed + (finding.table.empty() ? "" : "テーブル '" + finding.table + "': ") + finding.message);
 }
 
-void requireSameRows(const ExpectedTable &expected, const TableDigest &found)
+void requireSameRows(const std::string &failed, const std::string &table, const std::optional<std::uint64_t> &storedRows,
+                     const TableDigest &expected, const TableDigest &found)
 {
-    if (expected.storedRows && found.rows != *expected.storedRows)
-        throw Error(ErrorKind::Damaged, kFailed + "テーブル '" + expected.name + "' の行数が " + std::to_string(found.rows) +
-                                            " です（元の定義の行数は " + std::to_string(*expected.storedRows) + "）。");
-    if (found.rows != expected.digest.rows)
-        throw Error(ErrorKind::Damaged, kFailed + "テーブル '" + expected.name + "' の行数が " + std::to_string(found.rows) +
-                                            " です（元は " + std::to_string(expected.digest.rows) + "）。");
-    if (found.sum != expected.digest.sum)
-        throw Error(ErrorKind::Damaged, kFailed + "テーブル '" + expected.name + "' の内容が元のデータベースと一致しません。");
+    const std::string rows = failed + "テーブル '" + table + "' の行数が " + std::to_string(found.rows) + " です";
+    if (storedRows && found.rows != *storedRows)
+        throw Error(ErrorKind::Damaged, rows + "（元の定義の行数は " + std::to_string(*storedRows) + "）。");
+    if (found.rows != expected.rows)
+        throw Error(ErrorKind::Damaged, rows + "（元は " + std::to_string(expected.rows) + "）。");
+    if (found.sum != expected.sum)
+        throw Error(ErrorKind::Damaged, failed + "テーブル '" + table + "' の内容が元のデータベースと一致しません。");
 }
-
-}  // namespace
 
 TableDigest digestTable(const Database &database, const std::string &tableName, std::uint32_t definitionPage)
 {
@@ -76,14 +76,14 @@ void verifyCopy(const std::function<std::unique_ptr<Database>()> &openCopy, cons
     CheckOptions options;
     options.rows = &observer;
     options.reopen = openCopy;
-    requireNoProblems(checkDatabase(*copy, options));
+    requireNoProblems(checkDatabase(*copy, options), kFailed);
     const std::map<std::uint32_t, TableDigest> digests = observer.finish();
     for (const ExpectedTable &expected : tables) {
         // A table the catalog of the copy does not list is read on its own;
         // its absence from the catalog would be a finding of its own.
         const auto seen = digests.find(expected.definitionPage);
-        requireSameRows(expected, seen != digests.end() ? seen->second
-                                                        : digestTable(*copy, expected.name, expected.definitionPage));
+        requireSameRows(kFailed, expected.name, expected.storedRows, expected.digest,
+                        seen != digests.end() ? seen->second : digestTable(*copy, expected.name, expected.definitionPage));
     }
 }
 

@@ -15,6 +15,7 @@
 
 namespace jet {
 class Database;
+struct CheckReport;
 }
 
 namespace jet::write {
@@ -33,6 +34,14 @@ void verifyCopy(const std::string &path, const std::string &password, const std:
 // The same for a copy that is no file: `openCopy` opens it afresh on each call
 // (the checker reads the indexes of a table on a second database).
 void verifyCopy(const std::function<std::unique_ptr<Database>()> &openCopy, const std::vector<ExpectedTable> &tables);
+
+// What every verification of a copy ends with, its messages led by `failed`
+// (which kind of copy failed its check): no problem among the checker's
+// findings, and each table holding the rows the source held (its stored
+// count where that is binding, and the digest).
+void requireNoProblems(const CheckReport &report, const std::string &failed);
+void requireSameRows(const std::string &failed, const std::string &table, const std::optional<std::uint64_t> &storedRows,
+                     const TableDigest &expected, const TableDigest &found);
 
 // The digest of a table read back from a database (used by verifyCopy and tests).
 TableDigest digestTable(const Database &database, const std::string &tableName, std::uint32_t definitionPage);
