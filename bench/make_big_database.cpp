@@ -17,6 +17,7 @@
 #include "jet/IndexPage.h"
 #include "jet/write/DatabaseCompactor.h"
 #include "jet/write/EncodedPageWriter.h"
+#include "jet/write/HeaderPage.h"
 #include "jet/write/IndexTreeWriter.h"
 #include "jet/write/LongValueWriter.h"
 #include "jet/write/OutputFile.h"
@@ -292,7 +293,7 @@ int main(int argc, char **argv)
             }
         }
         writeMapsAndDefinitions(source->file(), tables, plan, copied, allocator, pages);
-        writeGlobalMapAndHeader(source->file(), allocator, pages, "");
+        writeGlobalMapAndHeader(source->file().format(), allocator, pages, buildHeaderPage(source->file(), ""));
         out.resize(static_cast<std::uint64_t>(allocator.pageCount()) * source->file().pageSize());
         out.commit();
         const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();

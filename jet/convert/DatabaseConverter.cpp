@@ -137,13 +137,10 @@ public:
             rowsBefore += converted.back().rows;
         }
         writeDefinitions(converted);
-        write::UsageMapPlacer::writeGlobalMap(format_, allocator_, pages_);
-        const std::vector<std::uint8_t> empty(format_.pageSize, 0);
-        for (std::uint32_t page : allocator_.unusedPages())
-            pages_.write(page, empty);
+        write::writeGlobalMapAndHeader(
+            format_, allocator_, pages_,
+            buildConvertedHeaderPage(header_, target_, creationDate_, settings_.targetPassword));
         requireWithinFileLimit();
-        pages_.write(0, buildConvertedHeaderPage(header_, target_, creationDate_, settings_.targetPassword));
-        pages_.flush();
         outcome_.pageCount = allocator_.pageCount();
         outcome_.pageSize = format_.pageSize;
         outcome_.tables = static_cast<std::uint32_t>(planned_.size());

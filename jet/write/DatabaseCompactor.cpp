@@ -107,7 +107,8 @@ public:
                                          bindingRowCount(table.name, table.def.rowCount)});
         }
         writeMapsAndDefinitions(file_, tables_, plan, copies, allocator_, pages_);
-        outcome_.freePages = writeGlobalMapAndHeader(file_, allocator_, pages_, settings_.targetPassword);
+        outcome_.freePages = writeGlobalMapAndHeader(file_.format(), allocator_, pages_,
+                                                     buildHeaderPage(file_, settings_.targetPassword));
         outcome_.pageCount = allocator_.pageCount();
         outcome_.tables = static_cast<std::uint32_t>(tables_.size());
         return outcome_;
@@ -160,16 +161,16 @@ void writeMapsAndDefinitions(const PageFile &file, const std::vector<SourceTable
     maps.finish();
 }
 
-std::uint32_t writeGlobalMapAndHeader(const PageFile &file, PageAllocator &allocator, EncodedPageWriter &pages,
-                                      const std::string &targetPassword)
+std::uint32_t writeGlobalMapAndHeader(const FormatConstants &format, PageAllocator &allocator, EncodedPageWriter &pages,
+                                      ByteSpan headerPage)
 {
     // The global map goes last: it must know every page of the file.
-    UsageMapPlacer::writeGlobalMap(file.format(), allocator, pages);
+    UsageMapPlacer::writeGlobalMap(format, allocator, pages);
     const std::vector<std::uint32_t> gaps = allocator.unusedPages();
-    const std::vector<std::uint8_t> empty(file.pageSize(), 0);
+    const std::vector<std::uint8_t> empty(format.pageSize, 0);
     for (std::uint32_t page : gaps)
         pages.write(page, empty);
-    pages.write(0, buildHeaderPage(file, targetPassword));
+    pages.write(0, headerPage);
     pages.flush();
     return static_cast<std::uint32_t>(gaps.size());
 }

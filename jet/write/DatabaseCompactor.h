@@ -60,9 +60,10 @@ DefinitionPlan placeDefinitions(const Database &source, const std::vector<Source
 // Usage maps of every table, then the definitions patched to point at them.
 void writeMapsAndDefinitions(const PageFile &source, const std::vector<SourceTable> &tables, const DefinitionPlan &plan,
                              const std::vector<CopiedTable> &copies, PageAllocator &allocator, EncodedPageWriter &pages);
-// Page 1 and page 0, then every page gathered for writing is in the file;
-// returns the number of free pages (unused pages left by the allocator).
-std::uint32_t writeGlobalMapAndHeader(const PageFile &source, PageAllocator &allocator, EncodedPageWriter &pages,
-                                      const std::string &targetPassword);
+// Page 1, the pages the allocator left unused (blank), and `headerPage` as
+// page 0, then every page gathered for writing is in the file; returns the
+// number of free pages (the unused ones).
+std::uint32_t writeGlobalMapAndHeader(const FormatConstants &format, PageAllocator &allocator, EncodedPageWriter &pages,
+                                      ByteSpan headerPage);
 
 }  // namespace jet::write
