@@ -138,7 +138,7 @@ public:
                              ++rowsRead;
                              convertRow(scan, values);
                          });
-        requireStoredRowCount(rowsRead);
+        requireRowsAsStored(c_.name, c_.sourceDef.rowCount, rowsRead);
         dataRun_.flush();
         for (auto &[number, writer] : longValues_)
             writer->finish();
@@ -243,7 +243,7 @@ private:
             write::PageSink{[this] { return c_.allocator.allocate(); },
                             [this](PageNumber page, ByteSpan bytes) { c_.pages.write(page, bytes); }});
         sorters_[i]->drain([&](ByteSpan key, std::uint32_t ref) {
-            const bool repeated = tree.add(key, write::RowLocation{ref >> 8, static_cast<std::uint8_t>(ref & 0xFF)});
+            const bool repeated = tree.add(key, write::RowLocation::fromRowRef(ref));
             if (repeated && index.unique() && !allNull(key))
                 throw Error(ErrorKind::Unsupported, where_ + " の一意の索引 " + std::to_string(index.number) +
                                                         " で、変換後のキーが重複します。");
@@ -256,15 +256,6 @@ private:
     static bool allNull(ByteSpan key)
     {
         return std::all_of(key.begin(), key.end(), [](std::uint8_t b) { return b == 0x00 || b == 0xFF; });
-    }
-
-    void requireStoredRowCount(std::uint64_t rowsRead) const
-    {
-        const auto binding = bindingRowCount(c_.name, c_.sourceDef.rowCount);
-        if (binding && *binding != rowsRead)
-            throw Error(ErrorKind::Damaged, where_ + " の定義の行数は " + std::to_string(*binding) +
-                                                " ですが、読めた行は " + std::to_string(rowsRead) +
-                                                " 行です。行が失われているおそれがあるため、写すことができません。");
     }
 
     const TableConversion &c_;

@@ -21,8 +21,6 @@ struct SourceIndexOutOfOrder {};
 // of a lookup in key order (all over the table) overlap.
 constexpr std::size_t kLookupGroup = 32;
 
-RowLocation locationOf(std::uint32_t rowRef) { return RowLocation{rowRef >> 8, static_cast<std::uint8_t>(rowRef & 0xFF)}; }
-
 class IndexRebuilder {
 public:
     IndexRebuilder(const IndexRebuildContext &context, const RealIndexDef &index)
@@ -76,7 +74,7 @@ private:
         });
         checkEntryCount(sorter.count());
         IndexTreeWriter tree(format(), c_.ownerPage, pageSink());
-        sorter.drain([&](ByteSpan key, std::uint32_t ref) { tree.add(key, locationOf(ref)); });
+        sorter.drain([&](ByteSpan key, std::uint32_t ref) { tree.add(key, RowLocation::fromRowRef(ref)); });
         IndexTreeResult result = tree.finish();
         result.rebuiltBySorting = sourceOutOfOrder;
         return result;

@@ -34,6 +34,11 @@ namespace jet::write {
 struct RowLocation {
     PageNumber page = 0;    // data page; must fit in 24 bits
     std::uint8_t row = 0;   // row number on that page
+    // From a RowRef as the copiers hand them on (page << 8 | row).
+    static RowLocation fromRowRef(std::uint32_t rowRef)
+    {
+        return {rowRef >> 8, static_cast<std::uint8_t>(rowRef & 0xFF)};
+    }
     auto operator<=>(const RowLocation &) const = default;
 };
 

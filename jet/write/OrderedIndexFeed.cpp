@@ -5,12 +5,6 @@
 
 namespace jet::write {
 
-namespace {
-
-RowLocation locationOf(std::uint32_t rowRef) { return RowLocation{rowRef >> 8, static_cast<std::uint8_t>(rowRef & 0xFF)}; }
-
-}  // namespace
-
 int compareKeys(ByteSpan a, ByteSpan b)
 {
     const std::size_t common = std::min(a.size(), b.size());
@@ -72,14 +66,14 @@ void OrderedIndexFeed::moveRunToDisk()
 void OrderedIndexFeed::flushRun()
 {
     if (largeRun_) {
-        largeRun_->drain([this](ByteSpan, std::uint32_t ref) { tree_.add(runKey_, locationOf(ref)); });
+        largeRun_->drain([this](ByteSpan, std::uint32_t ref) { tree_.add(runKey_, RowLocation::fromRowRef(ref)); });
         largeRun_.reset();
         return;
     }
     if (runRefs_.size() > 1)
         std::sort(runRefs_.begin(), runRefs_.end());
     for (std::uint32_t ref : runRefs_)
-        tree_.add(runKey_, locationOf(ref));
+        tree_.add(runKey_, RowLocation::fromRowRef(ref));
     runRefs_.clear();
 }
 
