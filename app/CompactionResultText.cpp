@@ -1,6 +1,7 @@
 #include "app/CompactionResultText.h"
 
 #include "app/ByteSize.h"
+#include "app/CompactionSummary.h"
 
 #include <algorithm>
 
@@ -25,8 +26,8 @@ QString noticeCount(const jet::CompactResult &result)
 QString noticeLines(const jet::CompactResult &result)
 {
     QString lines;
-    for (const std::string &notice : result.notices)
-        lines += QStringLiteral("\n注意: ") + QString::fromStdString(notice);
+    for (const QString &line : CompactionNoticeLines(result))
+        lines += QLatin1Char('\n') + line;
     return lines;
 }
 
