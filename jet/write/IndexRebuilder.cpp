@@ -16,6 +16,10 @@ namespace {
 // key order; the index is then rebuilt by sorting all its entries.
 struct SourceIndexOutOfOrder {};
 
+// Thrown out of the replay of the copy's own walk when the index's entries
+// turn out not to be that walk; the index is then rebuilt the general way.
+struct NotTheCopysWalk {};
+
 // Index entries are looked up in the relocation in groups: the slots of a
 // whole group are prefetched before the first is read, so the cache misses
 // of a lookup in key order (all over the table) overlap.
@@ -37,6 +41,15 @@ public:
         if (idKeys_.rewritesAnything())
             return rebuildBySorting(false);
         const PageAllocator::Mark start = c_.allocator.mark();
+        if (c_.keyOrder && c_.keyOrder->usable() && c_.keyOrder->indexNumber() == index_.number) {
+            try {
+                return rebuildInCopyOrder(*c_.keyOrder);
+            } catch (const NotTheCopysWalk &) {
+                c_.allocator.rewind(start);  // the general way below writes the tree again
+            } catch (const SourceIndexOutOfOrder &) {
+                c_.allocator.rewind(start);
+            }
+        }
         try {
             return rebuildInKeyOrder();
         } catch (const SourceIndexOutOfOrder &) {
@@ -56,6 +69,28 @@ private:
             if (!feed.add(key, newRef))
                 throw SourceIndexOutOfOrder{};
         });
+        checkEntryCount(feed.count());
+        feed.finish();
+        return tree.finish();
+    }
+
+    // The rows were copied walking this very index: entry by entry, the
+    // new places are the copy's own order, checked against the walk at the end.
+    IndexTreeResult rebuildInCopyOrder(const KeyOrderCopy &order)
+    {
+        IndexTreeWriter tree(format(), c_.ownerPage, pageSink());
+        OrderedIndexFeed feed(tree, c_.spillFolder, c_.sortBudget);
+        KeyOrderCopy::Replay replay(order);
+        walkIndex(c_.file, index_, what_, [&](const IndexEntry &entry) {
+            const std::size_t slot = c_.relocation.slotOf(entry.row.page, entry.row.row);
+            std::uint32_t newRef = 0;
+            if (slot == RowRelocation::kNoSlot || !replay.next(slot, newRef))
+                throw NotTheCopysWalk{};
+            if (!feed.add(entry.key, newRef))
+                throw SourceIndexOutOfOrder{};
+        });
+        if (!replay.matched())
+            throw NotTheCopysWalk{};
         checkEntryCount(feed.count());
         feed.finish();
         return tree.finish();

@@ -13,6 +13,7 @@
 #include "jet/TableDef.h"
 #include "jet/write/EncodedPageWriter.h"
 #include "jet/write/IndexTreeWriter.h"
+#include "jet/write/KeyOrderCopy.h"
 #include "jet/write/ObjectIdMap.h"
 #include "jet/write/PageAllocator.h"
 #include "jet/write/RowRelocation.h"
@@ -35,6 +36,7 @@ struct IndexRebuildContext {
     PageNumber ownerPage;                               // the table's new definition page
     const std::vector<const ColumnDef *> &idColumns;    // object-id columns of the table
     const ObjectIdMap &ids;
+    const KeyOrderCopy *keyOrder = nullptr;             // the order rows were copied in, if through an index
 };
 
 IndexTreeResult rebuildIndex(const IndexRebuildContext &context, const RealIndexDef &index);

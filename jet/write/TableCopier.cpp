@@ -9,6 +9,7 @@
 #include "jet/write/LiveRowAt.h"
 #include "jet/write/LongValueWriter.h"
 #include "jet/write/IndexRebuilder.h"
+#include "jet/write/KeyOrderCopy.h"
 #include "jet/write/PageRun.h"
 #include "jet/write/RowDigest.h"
 #include "jet/write/RowRelocation.h"
@@ -17,6 +18,7 @@
 #include <cstring>
 #include <map>
 #include <memory>
+#include <optional>
 
 namespace jet::write {
 
@@ -69,7 +71,8 @@ public:
                                                context_.sortBudget,
                                                context_.definitionPage,
                                                idColumns_,
-                                               context_.ids};
+                                               context_.ids,
+                                               keyOrder_ ? &*keyOrder_ : nullptr};
         for (const RealIndexDef &index : def_.realIndexes) {
             result_.indexes.push_back(rebuildIndex(indexContext, index));
             if (result_.indexes.back().rebuiltBySorting)
@@ -115,20 +118,29 @@ private:
     void copyInKeyOrder(const RealIndexDef &index)
     {
         PageHandle keepHeader, keepBody;
-        const auto copyAt = [&](RowId position) {
+        // False for a duplicate entry, which the index's rebuild reports.
+        const auto copyAt = [&](RowId position, std::uint32_t &newRef) {
             if (relocation_.contains(position.page, position.row))
-                return;  // a duplicate entry; the index check below reports it
+                return false;
             const FetchedRow fetched = namingRow(position, [&](const std::string &where) {
                 return readLiveRowAt(file_, def_, position, keepHeader, keepBody, where);
             });
             if (!relocation_.hasPage(position.page))
                 keyOrderPages_.push_back(position.page);
             relocation_.addPage(position.page, fetched.rowSlotsOnPage);
-            copyRow(fetched.row);
+            newRef = copyRow(fetched.row);
+            return true;
         };
+        std::uint32_t newRef = 0;
         const IdKeyRewriter idKeys(def_, index, idColumns_, context_.ids, where_ + " の主キー");
         if (!idKeys.rewritesAnything()) {
-            walkIndex(file_, index, where_ + " の主キー", [&](const IndexEntry &entry) { copyAt(entry.row); });
+            KeyOrderCopy &order = keyOrder_.emplace(index.number);
+            walkIndex(file_, index, where_ + " の主キー", [&](const IndexEntry &entry) {
+                if (copyAt(entry.row, newRef))
+                    order.add(relocation_.slotOf(entry.row.page, entry.row.row), newRef);
+                else
+                    order.spoil();
+            });
             return;
         }
         // A key over object ids (a system table, small): the new ids decide the order.
@@ -141,7 +153,7 @@ private:
         std::stable_sort(entries.begin(), entries.end(),
                          [](const auto &a, const auto &b) { return a.first < b.first; });
         for (const auto &entry : entries)
-            copyAt(entry.second);
+            copyAt(entry.second, newRef);
     }
 
     void copyRemainingInPhysicalOrder()
@@ -211,7 +223,8 @@ private:
         return changed ? ByteSpan(idMapped_) : row.bytes;
     }
 
-    void copyRow(const LiveRow &row)
+    // Returns the row's new RowRef.
+    std::uint32_t copyRow(const LiveRow &row)
     {
         namingRow(row.position, [&](const std::string &where) { readRow(row, where); });
         const ByteSpan source = idColumns_.empty() ? row.bytes : withMappedIds(row);
@@ -237,6 +250,7 @@ private:
         ++result_.rows;
         if (context_.rowProgress)
             context_.rowProgress(result_.rows);
+        return newRef;
     }
 
     // Streams one long value from its source rows into the column's LVAL
@@ -287,6 +301,7 @@ private:
     std::vector<std::size_t> longValueColumns_;  // positions in def_.columns
     std::map<std::uint16_t, std::unique_ptr<LongValueWriter>> longValues_;
     RowRelocation relocation_;
+    std::optional<KeyOrderCopy> keyOrder_;  // when the rows were copied through the primary key
     std::vector<const ColumnDef *> idColumns_;
     std::vector<std::uint8_t> idMapped_;
     std::vector<std::uint8_t> copy_;
