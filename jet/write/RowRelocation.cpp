@@ -48,7 +48,8 @@ RowRelocation::RowRelocation(std::uint32_t sourcePages, std::string spillFolder,
     : pages_(sourcePages),
       slots_(std::size_t(sourcePages) * kMostRowSlots),
       spillFolder_(std::move(spillFolder)),
-      slotsInMemory_(std::max<std::size_t>(memoryBudget / sizeof(std::uint32_t), 1))
+      slotsInMemory_(std::max<std::size_t>(memoryBudget / sizeof(std::uint32_t), 1)),
+      memoryBudget_(memoryBudget)
 {
 }
 
@@ -59,28 +60,59 @@ void RowRelocation::addPage(std::uint32_t page, unsigned rowSlots)
     rowSlots = std::min<unsigned>(rowSlots, kMostRowSlots);
     pages_[page] = {static_cast<std::uint32_t>(slotCount_), static_cast<std::uint8_t>(rowSlots), true};
     slotCount_ += rowSlots;
-    if (partitions_) {
-        bits_->grow(bitWords(slotCount_) - bits_->size(), 0);
+    if (partitions_ || inOrder_) {
+        if (bits_)
+            bits_->grow(bitWords(slotCount_) - bits_->size(), 0);
         return;
     }
     slots_.grow(rowSlots, kNoNewRow);
     if (slotCount_ > slotsInMemory_ && !spillFolder_.empty())
-        moveToPartitions();
+        leaveFlatMap();
 }
 
-// The rows recorded so far move from the flat map into the partitions, and
-// the flat map's memory goes back.
-void RowRelocation::moveToPartitions()
+// The rows recorded so far move from the flat map into bits and runs, or
+// into the partitions when they were not recorded in slot order, and the
+// flat map's memory goes back.
+void RowRelocation::leaveFlatMap()
 {
-    partitions_ = std::make_unique<RelocationPartitions>(spillFolder_, slotsInMemory_);
     bits_ = std::make_unique<SlotArray>(bitWords(pages_.size() * kMostRowSlots));
     bits_->grow(bitWords(slotCount_), 0);
+    if (inSlotOrder_)
+        inOrder_ = std::make_unique<InOrderRefs>();
+    else
+        partitions_ = std::make_unique<RelocationPartitions>(spillFolder_, slotsInMemory_);
     for (std::size_t slot = 0; slot < slotCount_; ++slot)
         if (slots_[slot] != kNoNewRow) {
             (*bits_)[slot / 32] |= 1u << (slot % 32);
-            partitions_->record(slot, slots_[slot]);
+            if (inOrder_)
+                inOrder_->append(slots_[slot]);
+            else
+                partitions_->record(slot, slots_[slot]);
         }
     slots_.release();
+}
+
+// A row recorded out of slot order (or runs and ranks beyond the budget):
+// the rows recorded so far go to the partitions, in slot order.
+void RowRelocation::leaveSlotOrder()
+{
+    partitions_ = std::make_unique<RelocationPartitions>(spillFolder_, slotsInMemory_);
+    std::uint32_t ordinal = 0;
+    for (std::size_t slot = 0; slot < slotCount_; ++slot)
+        if ((*bits_)[slot / 32] >> (slot % 32) & 1u)
+            partitions_->record(slot, inOrder_->refAt(ordinal++));
+    inOrder_.reset();
+}
+
+RowRelocation::Claim RowRelocation::claimInOrder(std::size_t slot, std::uint32_t &newRowRef)
+{
+    if (!recordedAt(slot))
+        return Claim::NoRow;
+    const std::uint32_t ordinal = inOrder_->ordinalOf(bits_->data(), slot);
+    if (!inOrder_->claim(ordinal))
+        return Claim::ClaimedBefore;
+    newRowRef = inOrder_->refAt(ordinal);
+    return Claim::Claimed;
 }
 
 bool RowRelocation::record(std::uint32_t page, unsigned row, std::uint32_t newRowRef)
@@ -90,7 +122,17 @@ bool RowRelocation::record(std::uint32_t page, unsigned row, std::uint32_t newRo
     const std::size_t slot = slotOf(page, row);
     if (slot == kNoSlot || recordedAt(slot))
         return false;
-    if (partitions_) {
+    if (inOrder_ && (inOrder_->finished() || slot < nextSlotInOrder_)) {
+        if (inOrder_->finished())
+            return false;  // the recording ended with the first index pass
+        leaveSlotOrder();
+    }
+    inSlotOrder_ = inSlotOrder_ && slot >= nextSlotInOrder_;
+    nextSlotInOrder_ = slot + 1;
+    if (inOrder_) {
+        (*bits_)[slot / 32] |= 1u << (slot % 32);
+        inOrder_->append(newRowRef);
+    } else if (partitions_) {
         if (!bits_)
             return false;  // the recording ended with the first index pass
         (*bits_)[slot / 32] |= 1u << (slot % 32);
@@ -114,6 +156,13 @@ RowId RowRelocation::positionOf(std::size_t slot) const
 
 RelocationPartitions *RowRelocation::partitions()
 {
+    if (inOrder_ && !inOrder_->finished()) {
+        // The bits are not counted: the partitions need them as long while
+        // the rows are copied, and then hold a budget's worth of values.
+        inOrder_->finish(bits_->data(), bits_->size());
+        if (inOrder_->bytes() > memoryBudget_)
+            leaveSlotOrder();
+    }
     if (partitions_ && !partitions_->finished()) {
         partitions_->finish();
         bits_.reset();
@@ -123,7 +172,9 @@ RelocationPartitions *RowRelocation::partitions()
 
 void RowRelocation::clearClaims()
 {
-    if (partitions_)
+    if (inOrder_)
+        inOrder_->clearClaims();
+    if (partitions_ || inOrder_)
         return;  // a pass over partitions claims rows in its own copy of them
     std::uint32_t *value = slots_.data();
     for (std::size_t i = 0; i < slots_.size(); ++i)

@@ -2,9 +2,12 @@
 // overflow stub if it had one) -> new RowRef. Index entries are re-keyed
 // through it (docs/jet-format-writer.md §index.rekey). Memory is four bytes per
 // row slot of the pages the table actually uses plus eight per source page, not
-// per possible position, up to a budget; a table with more slots than that
-// keeps one bit per slot in memory while it is copied and the new RowRefs in
-// partitions on disk (RelocationSpill), which index passes read one at a time.
+// per possible position, up to a budget. A table with more slots than that
+// keeps one bit per slot; if its rows were copied in slot order (no primary
+// key led the copy), the new RowRefs follow from the bits and the runs the
+// copy wrote (InOrderRefs), while that fits the budget. Otherwise the new
+// RowRefs go to partitions on disk (RelocationSpill), which index passes read
+// one at a time.
 //
 // Index rebuilds look rows up in key order, i.e. all over the table; callers
 // that look up many positions in the flat map can find their slots first,
@@ -13,6 +16,7 @@
 #pragma once
 
 #include "jet/RowRef.h"
+#include "jet/write/InOrderRefs.h"
 #include "jet/write/RelocationSpill.h"
 
 #include <cstddef>
@@ -105,13 +109,18 @@ public:
     // The position a slot stands for (slow: for messages).
     RowId positionOf(std::size_t slot) const;
 
-    // The partitions once the slots outgrew the budget, their recording
-    // ended (nothing is recorded after the first index pass); null while the
-    // map is flat, which the calls below are for.
+    // Ends the recording (nothing is recorded after the first index pass)
+    // and gives the partitions, if the slots outgrew the budget and the rows
+    // were not copied in slot order; null while the calls below serve.
     RelocationPartitions *partitions();
 
     // Unconditional on purpose: GCC 12 drops a prefetch inside this branch.
-    void prefetch(std::size_t slot) const { __builtin_prefetch(slots_.data() + (slot == kNoSlot ? 0 : slot)); }
+    void prefetch(std::size_t slot) const
+    {
+        const std::size_t s = slot == kNoSlot ? 0 : slot;
+        __builtin_prefetch(inOrder_ ? static_cast<const void *>(bits_->data() + s / 32)
+                                    : static_cast<const void *>(slots_.data() + s));
+    }
 
     // One index's pass over the rows: each recorded row may be claimed once.
     enum class Claim { Claimed, NoRow, ClaimedBefore };
@@ -119,6 +128,8 @@ public:
     {
         if (slot == kNoSlot)
             return Claim::NoRow;
+        if (inOrder_)
+            return claimInOrder(slot, newRowRef);
         std::uint32_t &value = slots_[slot];
         if ((value & ~kClaimedBit) == kNoNewRow)
             return Claim::NoRow;
@@ -139,15 +150,22 @@ private:
         std::uint8_t count = 0;
         bool known = false;
     };
-    void moveToPartitions();
+    void leaveFlatMap();
+    void leaveSlotOrder();
+    Claim claimInOrder(std::size_t slot, std::uint32_t &newRowRef);
 
     std::vector<PageSlots> pages_;  // indexed by source page number
     std::size_t slotCount_ = 0;
     SlotArray slots_;  // the flat map; released once partitioned
     std::string spillFolder_;
     std::size_t slotsInMemory_;
+    std::size_t memoryBudget_;
     std::unique_ptr<RelocationPartitions> partitions_;
-    std::unique_ptr<SlotArray> bits_;  // with the partitions: bit per slot, set when recorded
+    std::unique_ptr<InOrderRefs> inOrder_;
+    // Past the flat map: bit per slot, set when recorded (partitioned, until the first index pass).
+    std::unique_ptr<SlotArray> bits_;
+    bool inSlotOrder_ = true;  // every row so far recorded after the one before in slot order
+    std::size_t nextSlotInOrder_ = 0;
     std::uint64_t recorded_ = 0;
 };
 

@@ -279,6 +279,47 @@ TEST(CompactIndexRebuildTest, PartitionedPassRefusesASlotWithoutACopiedRow)
     EXPECT_EQ(relocation.positionOf(fault->slot), (jet::RowId{5, 6}));
 }
 
+// Rows recorded in slot order outgrow the flat map into bits and runs: every
+// row is found again by its rank, once per pass; a row recorded out of slot
+// order sends the table to the partitions instead.
+TEST(CompactIndexRebuildTest, RowsRecordedInSlotOrderAreFoundByRank)
+{
+    using Claim = jet::write::RowRelocation::Claim;
+    ScratchFolder spill("relocation-in-order");
+    const auto newRef = [](std::uint32_t page, unsigned row) { return 0x1000 + page * 0x100 + row; };
+    jet::write::RowRelocation relocation(8, spill.path().string(), 256);
+    for (std::uint32_t page : {2u, 3u}) {
+        relocation.addPage(page, 100);
+        for (unsigned row = 0; row < 100; ++row)
+            if (page != 2 || row != 6) {  // row 6 of page 2 was deleted
+                ASSERT_TRUE(relocation.record(page, row, newRef(page, row)));
+            }
+    }
+    ASSERT_EQ(relocation.partitions(), nullptr);
+    for (int pass = 0; pass < 2; ++pass) {
+        for (std::uint32_t page : {3u, 2u})
+            for (unsigned row = 0; row < 100; ++row) {
+                std::uint32_t found = 0;
+                const Claim claim = relocation.claim(relocation.slotOf(page, row), found);
+                if (page == 2 && row == 6) {
+                    EXPECT_EQ(claim, Claim::NoRow);
+                    continue;
+                }
+                ASSERT_EQ(claim, Claim::Claimed) << page << ":" << row;
+                EXPECT_EQ(found, newRef(page, row));
+            }
+        std::uint32_t found = 0;
+        EXPECT_EQ(relocation.claim(relocation.slotOf(3, 42), found), Claim::ClaimedBefore);
+        relocation.clearClaims();
+    }
+
+    jet::write::RowRelocation outOfOrder(8, spill.path().string(), 256);
+    outOfOrder.addPage(2, 100);
+    ASSERT_TRUE(outOfOrder.record(2, 50, newRef(2, 50)));
+    ASSERT_TRUE(outOfOrder.record(2, 10, newRef(2, 10)));
+    EXPECT_NE(outOfOrder.partitions(), nullptr);
+}
+
 // Small relocation budgets put the tables into partitions on disk: the copies
 // must not change by a byte, the same files must fail the same way, and the
 // partitions leave no file behind.
