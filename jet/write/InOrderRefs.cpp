@@ -18,16 +18,9 @@ inline unsigned bitsSet(std::uint64_t x)
 
 }  // namespace
 
-void InOrderRefs::append(std::uint32_t newRowRef)
-{
-    if (runs_.empty() || runs_.back().first + (count_ - runs_.back().ordinal) != newRowRef)
-        runs_.push_back({count_, newRowRef});
-    ++count_;
-}
-
 void InOrderRefs::finish(const std::uint32_t *bits, std::size_t words)
 {
-    runs_.shrink_to_fit();
+    refs_.index();
     blockRanks_.resize((words + kWordsPerBlock - 1) / kWordsPerBlock);
     std::uint32_t rank = 0;
     for (std::size_t w = 0; w < words; ++w) {
@@ -35,22 +28,13 @@ void InOrderRefs::finish(const std::uint32_t *bits, std::size_t words)
             blockRanks_[w / kWordsPerBlock] = rank;
         rank += bitsSet(bits[w]);
     }
-    runAtStep_.resize((count_ + kOrdinalsPerStep - 1) / kOrdinalsPerStep);
-    std::size_t run = 0;
-    for (std::size_t step = 0; step < runAtStep_.size(); ++step) {
-        const std::uint64_t ordinal = std::uint64_t(step) * kOrdinalsPerStep;
-        while (run + 1 < runs_.size() && runs_[run + 1].ordinal <= ordinal)
-            ++run;
-        runAtStep_[step] = static_cast<std::uint32_t>(run);
-    }
-    claims_.assign((count_ + 63) / 64, 0);
+    claims_.assign((refs_.count() + 63) / 64, 0);
     finished_ = true;
 }
 
 std::size_t InOrderRefs::bytes() const
 {
-    return runs_.size() * sizeof(Run) + (runAtStep_.size() + blockRanks_.size()) * sizeof(std::uint32_t) +
-           claims_.size() * sizeof(std::uint64_t);
+    return refs_.bytes() + blockRanks_.size() * sizeof(std::uint32_t) + claims_.size() * sizeof(std::uint64_t);
 }
 
 std::uint32_t InOrderRefs::ordinalOf(const std::uint32_t *bits, std::size_t slot) const
@@ -63,20 +47,6 @@ std::uint32_t InOrderRefs::ordinalOf(const std::uint32_t *bits, std::size_t slot
     if (w < word)
         rank += bitsSet(bits[w]);
     return rank + bitsSet(bits[word] & ((std::uint32_t(1) << (slot % 32)) - 1));
-}
-
-std::uint32_t InOrderRefs::refAt(std::uint32_t ordinal) const
-{
-    if (!finished_) {  // before the steps exist: a search
-        const auto after = std::upper_bound(runs_.begin(), runs_.end(), ordinal,
-                                            [](std::uint32_t o, const Run &run) { return o < run.ordinal; });
-        const Run &run = *(after - 1);  // the first run starts at ordinal 0
-        return run.first + (ordinal - run.ordinal);
-    }
-    std::size_t run = runAtStep_[ordinal / kOrdinalsPerStep];
-    while (run + 1 < runs_.size() && runs_[run + 1].ordinal <= ordinal)
-        ++run;
-    return runs_[run].first + (ordinal - runs_[run].ordinal);
 }
 
 void InOrderRefs::clearClaims() { std::fill(claims_.begin(), claims_.end(), 0); }

@@ -7,6 +7,8 @@
 // and a table too large for it would otherwise go through partitions on disk.
 #pragma once
 
+#include "jet/write/RowRefRuns.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -16,8 +18,8 @@ namespace jet::write {
 class InOrderRefs {
 public:
     // The next row's new RowRef, rows in slot order.
-    void append(std::uint32_t newRowRef);
-    std::uint32_t count() const { return count_; }
+    void append(std::uint32_t newRowRef) { refs_.append(newRowRef); }
+    const RowRefRuns &refs() const { return refs_; }
     // Ends the recording. `bits`: one per slot (`words` of them, 32 slots
     // each), set where a row was recorded, as many as append() was called.
     void finish(const std::uint32_t *bits, std::size_t words);
@@ -27,7 +29,7 @@ public:
 
     // The rank of the row at `slot` (whose bit is set) among the rows.
     std::uint32_t ordinalOf(const std::uint32_t *bits, std::size_t slot) const;
-    std::uint32_t refAt(std::uint32_t ordinal) const;
+    std::uint32_t refAt(std::uint32_t ordinal) const { return refs_.refAt(ordinal); }
     // One index's pass claims each row once: false when claimed before.
     bool claim(std::uint32_t ordinal)
     {
@@ -43,15 +45,7 @@ public:
 private:
     static constexpr std::size_t kWordsPerBlock = 16;  // 512 slots: one cache line of bits
 
-    struct Run {
-        std::uint32_t ordinal;  // of the run's first row
-        std::uint32_t first;    // its RowRef; the run's rows follow one by one
-    };
-    static constexpr unsigned kOrdinalsPerStep = 256;
-
-    std::vector<Run> runs_;
-    std::vector<std::uint32_t> runAtStep_;  // the run holding each 256th ordinal: refAt scans on from there
-    std::uint32_t count_ = 0;
+    RowRefRuns refs_;
     std::vector<std::uint32_t> blockRanks_;  // rows in the blocks before each block
     std::vector<std::uint64_t> claims_;      // by ordinal
     bool finished_ = false;

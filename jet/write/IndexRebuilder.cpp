@@ -17,7 +17,8 @@ namespace {
 struct SourceIndexOutOfOrder {};
 
 // Thrown out of the replay of the copy's own walk when the index's entries
-// turn out not to be that walk; the index is then rebuilt the general way.
+// turn out not to be that walk, or not in key order; the index is then
+// rebuilt the general way.
 struct NotTheCopysWalk {};
 
 // Index entries are looked up in the relocation in groups: the slots of a
@@ -46,8 +47,6 @@ public:
                 return rebuildInCopyOrder(*c_.keyOrder);
             } catch (const NotTheCopysWalk &) {
                 c_.allocator.rewind(start);  // the general way below writes the tree again
-            } catch (const SourceIndexOutOfOrder &) {
-                c_.allocator.rewind(start);
             }
         }
         try {
@@ -87,7 +86,7 @@ private:
             if (slot == RowRelocation::kNoSlot || !replay.next(slot, newRef))
                 throw NotTheCopysWalk{};
             if (!feed.add(entry.key, newRef))
-                throw SourceIndexOutOfOrder{};
+                throw NotTheCopysWalk{};  // out of key order: the general way sorts it
         });
         if (!replay.matched())
             throw NotTheCopysWalk{};

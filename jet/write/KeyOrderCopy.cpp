@@ -13,24 +13,14 @@ std::uint64_t KeyOrderCopy::chain(std::uint64_t hash, std::size_t slot)
 
 void KeyOrderCopy::add(std::size_t slot, std::uint32_t newRowRef)
 {
-    if (!runs_.empty() && runs_.back().first + runs_.back().count == newRowRef)
-        ++runs_.back().count;
-    else
-        runs_.push_back({newRowRef, 1});
+    refs_.append(newRowRef);
     hash_ = chain(hash_, slot);
-    ++entries_;
 }
 
 bool KeyOrderCopy::Replay::next(std::size_t slot, std::uint32_t &newRowRef)
 {
-    if (run_ >= order_.runs_.size())
+    if (!refs_.next(newRowRef))
         return false;
-    const Run &run = order_.runs_[run_];
-    newRowRef = run.first + inRun_;
-    if (++inRun_ == run.count) {
-        ++run_;
-        inRun_ = 0;
-    }
     hash_ = chain(hash_, slot);
     ++entries_;
     return true;
@@ -38,7 +28,7 @@ bool KeyOrderCopy::Replay::next(std::size_t slot, std::uint32_t &newRowRef)
 
 bool KeyOrderCopy::Replay::matched() const
 {
-    return order_.usable_ && entries_ == order_.entries_ && hash_ == order_.hash_;
+    return order_.usable_ && entries_ == order_.refs_.count() && hash_ == order_.hash_;
 }
 
 }  // namespace jet::write

@@ -8,9 +8,10 @@
 // back to the relocation when they differ.
 #pragma once
 
+#include "jet/write/RowRefRuns.h"
+
 #include <cstddef>
 #include <cstdint>
-#include <vector>
 
 namespace jet::write {
 
@@ -29,7 +30,7 @@ public:
     // The same walk again, entry by entry.
     class Replay {
     public:
-        explicit Replay(const KeyOrderCopy &order) : order_(order) {}
+        explicit Replay(const KeyOrderCopy &order) : order_(order), refs_(order.refs_) {}
         // The new RowRef of the next entry, whose row has `slot`; false when
         // the copy's walk had no more entries.
         bool next(std::size_t slot, std::uint32_t &newRowRef);
@@ -38,22 +39,16 @@ public:
 
     private:
         const KeyOrderCopy &order_;
-        std::size_t run_ = 0;
-        std::uint32_t inRun_ = 0;
+        RowRefRuns::Cursor refs_;
         std::uint64_t entries_ = 0;
         std::uint64_t hash_ = 0;
     };
 
 private:
-    struct Run {
-        std::uint32_t first;  // RowRef of the run's first row
-        std::uint32_t count;
-    };
     static std::uint64_t chain(std::uint64_t hash, std::size_t slot);
 
     std::size_t indexNumber_;
-    std::vector<Run> runs_;
-    std::uint64_t entries_ = 0;
+    RowRefRuns refs_;
     std::uint64_t hash_ = 0;
     bool usable_ = true;
 };

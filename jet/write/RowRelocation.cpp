@@ -97,10 +97,11 @@ void RowRelocation::leaveFlatMap()
 void RowRelocation::leaveSlotOrder()
 {
     partitions_ = std::make_unique<RelocationPartitions>(spillFolder_, slotsInMemory_);
-    std::uint32_t ordinal = 0;
+    RowRefRuns::Cursor refs(inOrder_->refs());
+    std::uint32_t newRowRef = 0;
     for (std::size_t slot = 0; slot < slotCount_; ++slot)
-        if ((*bits_)[slot / 32] >> (slot % 32) & 1u)
-            partitions_->record(slot, inOrder_->refAt(ordinal++));
+        if ((*bits_)[slot / 32] >> (slot % 32) & 1u && refs.next(newRowRef))
+            partitions_->record(slot, newRowRef);
     inOrder_.reset();
 }
 
@@ -122,11 +123,10 @@ bool RowRelocation::record(std::uint32_t page, unsigned row, std::uint32_t newRo
     const std::size_t slot = slotOf(page, row);
     if (slot == kNoSlot || recordedAt(slot))
         return false;
-    if (inOrder_ && (inOrder_->finished() || slot < nextSlotInOrder_)) {
-        if (inOrder_->finished())
-            return false;  // the recording ended with the first index pass
+    if (inOrder_ && inOrder_->finished())
+        return false;  // the recording ended with the first index pass
+    if (inOrder_ && slot < nextSlotInOrder_)
         leaveSlotOrder();
-    }
     inSlotOrder_ = inSlotOrder_ && slot >= nextSlotInOrder_;
     nextSlotInOrder_ = slot + 1;
     if (inOrder_) {
