@@ -1,7 +1,5 @@
 #include "jet/write/InOrderRefs.h"
 
-#include <algorithm>
-
 namespace jet::write {
 
 namespace {
@@ -28,13 +26,13 @@ void InOrderRefs::finish(const std::uint32_t *bits, std::size_t words)
             blockRanks_[w / kWordsPerBlock] = rank;
         rank += bitsSet(bits[w]);
     }
-    claims_.assign((refs_.count() + 63) / 64, 0);
+    claims_.reset(refs_.count());
     finished_ = true;
 }
 
 std::size_t InOrderRefs::bytes() const
 {
-    return refs_.bytes() + blockRanks_.size() * sizeof(std::uint32_t) + claims_.size() * sizeof(std::uint64_t);
+    return refs_.bytes() + blockRanks_.size() * sizeof(std::uint32_t) + (claims_.size() + 7) / 8;
 }
 
 std::uint32_t InOrderRefs::ordinalOf(const std::uint32_t *bits, std::size_t slot) const
@@ -48,7 +46,5 @@ std::uint32_t InOrderRefs::ordinalOf(const std::uint32_t *bits, std::size_t slot
         rank += bitsSet(bits[w]);
     return rank + bitsSet(bits[word] & ((std::uint32_t(1) << (slot % 32)) - 1));
 }
-
-void InOrderRefs::clearClaims() { std::fill(claims_.begin(), claims_.end(), 0); }
 
 }  // namespace jet::write

@@ -7,6 +7,7 @@
 // and a table too large for it would otherwise go through partitions on disk.
 #pragma once
 
+#include "jet/check/SlotBits.h"
 #include "jet/write/RowRefRuns.h"
 
 #include <cstddef>
@@ -31,23 +32,15 @@ public:
     std::uint32_t ordinalOf(const std::uint32_t *bits, std::size_t slot) const;
     std::uint32_t refAt(std::uint32_t ordinal) const { return refs_.refAt(ordinal); }
     // One index's pass claims each row once: false when claimed before.
-    bool claim(std::uint32_t ordinal)
-    {
-        std::uint64_t &word = claims_[ordinal / 64];
-        const std::uint64_t bit = std::uint64_t(1) << (ordinal % 64);
-        if (word & bit)
-            return false;
-        word |= bit;
-        return true;
-    }
-    void clearClaims();
+    bool claim(std::uint32_t ordinal) { return !claims_.testAndSet(ordinal); }
+    void clearClaims() { claims_.reset(claims_.size()); }
 
 private:
     static constexpr std::size_t kWordsPerBlock = 16;  // 512 slots: one cache line of bits
 
     RowRefRuns refs_;
     std::vector<std::uint32_t> blockRanks_;  // rows in the blocks before each block
-    std::vector<std::uint64_t> claims_;      // by ordinal
+    SlotBits claims_;                        // by ordinal
     bool finished_ = false;
 };
 
