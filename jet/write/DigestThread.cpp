@@ -5,6 +5,7 @@ namespace jet::write {
 namespace {
 
 constexpr std::size_t kRowsPerBatch = 4096;
+constexpr std::size_t kBytesPerBatch = 1 << 20;
 
 }  // namespace
 
@@ -23,33 +24,38 @@ DigestThread::~DigestThread()
     }
 }
 
+void DigestThread::Batch::clear()
+{
+    items.clear();
+    bytes.clear();
+    moved.clear();
+    movedBytes = 0;
+}
+
 void DigestThread::startTable(std::uint32_t definitionPage)
 {
-    Item &item = nextItem();
-    item.startsTable = true;
-    item.definitionPage = definitionPage;
+    makeRoom();
+    filling_->items.push_back({true, definitionPage, 0, 0});
 }
 
 void DigestThread::addRow(ByteSpan bytes, std::span<const OutOfRowValue> outOfRow)
 {
-    Item &item = nextItem();
-    item.startsTable = false;
-    item.row.assign(bytes.begin(), bytes.end());
-    item.moved.resize(outOfRow.size());
-    for (std::size_t i = 0; i < outOfRow.size(); ++i) {
-        item.moved[i].offsetInRow = outOfRow[i].offsetInRow;
-        item.moved[i].value.assign(outOfRow[i].bytes.begin(), outOfRow[i].bytes.end());
+    makeRoom();
+    Batch &batch = *filling_;
+    batch.items.push_back({false, 0, static_cast<std::uint32_t>(bytes.size()),
+                           static_cast<std::uint32_t>(outOfRow.size())});
+    batch.bytes.insert(batch.bytes.end(), bytes.begin(), bytes.end());
+    for (const OutOfRowValue &value : outOfRow) {
+        batch.moved.push_back({value.offsetInRow, value.bytes});
+        batch.movedBytes += value.bytes.size();
     }
 }
 
-DigestThread::Item &DigestThread::nextItem()
+void DigestThread::makeRoom()
 {
-    if (filling_->used == kRowsPerBatch)
+    const Batch &batch = *filling_;
+    if (batch.items.size() == kRowsPerBatch || batch.bytes.size() + batch.movedBytes >= kBytesPerBatch)
         handOver();
-    Batch &batch = *filling_;
-    if (batch.used == batch.items.size())
-        batch.items.emplace_back();
-    return batch.items[batch.used++];
 }
 
 // Gives the filled batch to the thread and takes the spare one, waiting while
@@ -59,20 +65,20 @@ void DigestThread::handOver()
     std::unique_lock lock(mutex_);
     changed_.wait(lock, [&] { return (full_ == nullptr && spare_ != nullptr) || failure_; });
     if (failure_) {  // the rest is not digested; finish() says why
-        filling_->used = 0;
+        filling_->clear();
         return;
     }
     full_ = filling_;
     filling_ = spare_;
     spare_ = nullptr;
-    filling_->used = 0;
+    filling_->clear();
     lock.unlock();
     changed_.notify_all();
 }
 
 std::map<std::uint32_t, TableDigest> DigestThread::finish()
 {
-    if (filling_->used > 0)
+    if (!filling_->items.empty())
         handOver();
     {
         std::unique_lock lock(mutex_);
@@ -117,14 +123,17 @@ void DigestThread::digestBatches()
 
 void DigestThread::digest(const Batch &batch)
 {
-    for (std::size_t i = 0; i < batch.used; ++i) {
-        const Item &item = batch.items[i];
+    const std::uint8_t *row = batch.bytes.data();
+    const MovedLongValue *moved = batch.moved.data();
+    for (const Item &item : batch.items) {
         if (item.startsTable) {
             current_ = &digests_[item.definitionPage];
             *current_ = TableDigest{};
         } else if (current_) {
-            current_->add(digestRow(item.row, item.moved));
+            current_->add(digestRow(ByteSpan(row, item.rowSize), std::span(moved, item.movedCount)));
         }
+        row += item.rowSize;
+        moved += item.movedCount;
     }
 }
 

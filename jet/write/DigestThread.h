@@ -1,6 +1,8 @@
 // Table digests computed on a thread of their own. Digesting a row costs
-// about as much as checking it, so while the checker reads on, the rows it
-// passes are copied in batches to a second thread that digests them.
+// about as much as checking or copying it, so while the checker or the copier
+// reads on, the rows it passes are copied in batches to a second thread that
+// digests them. A batch holds a few thousand rows or about a megabyte,
+// whichever comes first, so rows of any size take the same memory.
 #pragma once
 
 #include "jet/check/Checker.h"
@@ -32,15 +34,20 @@ private:
     struct Item {
         bool startsTable = false;
         std::uint32_t definitionPage = 0;
-        std::vector<std::uint8_t> row;
-        std::vector<MovedLongValue> moved;
+        std::uint32_t rowSize = 0;     // its bytes follow the item before's in Batch::bytes
+        std::uint32_t movedCount = 0;  // its values follow the item before's in Batch::moved
     };
     struct Batch {
-        std::vector<Item> items;  // capacity kept from batch to batch
-        std::size_t used = 0;
+        // Capacity kept from batch to batch; the moved values are let go.
+        std::vector<Item> items;
+        std::vector<std::uint8_t> bytes;
+        std::vector<MovedLongValue> moved;
+        std::size_t movedBytes = 0;
+        void clear();
     };
 
-    Item &nextItem();
+    // Hands the batch over first when it is full.
+    void makeRoom();
     void handOver();
     void digestBatches();
     void digest(const Batch &batch);

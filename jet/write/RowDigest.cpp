@@ -127,7 +127,7 @@ std::uint64_t RowDigester::finish()
     return spreadDigest(hash_.value());
 }
 
-std::uint64_t digestRow(ByteSpan row, const std::vector<MovedLongValue> &movedValues)
+std::uint64_t digestRow(ByteSpan row, std::span<const MovedLongValue> movedValues)
 {
     RowDigester digest(row);
     auto addMoved = [&](const MovedLongValue &moved) {

@@ -8,6 +8,7 @@
 #include "jet/Bytes.h"
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
 namespace jet::write {
@@ -46,7 +47,7 @@ private:
 // bit apart must not give digests whose differences cancel in the sum.
 std::uint64_t spreadDigest(std::uint64_t x);
 
-std::uint64_t digestRow(ByteSpan row, const std::vector<MovedLongValue> &movedValues);
+std::uint64_t digestRow(ByteSpan row, std::span<const MovedLongValue> movedValues);
 
 // digestRow with the moved values streamed instead of held: values are
 // announced in row order (ascending offsets), their bytes in pieces, and the

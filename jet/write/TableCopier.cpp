@@ -5,6 +5,7 @@
 #include "jet/IndexPage.h"
 #include "jet/LongValue.h"
 #include "jet/StoredRowCount.h"
+#include "jet/write/DigestThread.h"
 #include "jet/write/IdKeyRewriter.h"
 #include "jet/write/LiveRowAt.h"
 #include "jet/write/LongValueWriter.h"
@@ -47,6 +48,7 @@ public:
         for (std::size_t i = 0; i < def.columns.size(); ++i)
             if (def.columns[i].isLongValue())
                 longValueColumns_.push_back(i);
+        rowDigests_.startTable(0);
     }
 
     CopiedTable run()
@@ -57,6 +59,9 @@ public:
         // A row the map or a page lost (or one found twice) shows here, where
         // the source still says how many rows the table holds.
         requireRowsAsStored(name_, def_.rowCount, result_.rows);
+        const TableDigest handedOver = rowDigests_.finish().at(0);
+        result_.digest.rows += handedOver.rows;
+        result_.digest.sum += handedOver.sum;
         dataRun_.flush();
         for (auto &[number, writer] : longValues_)
             writer->finish();
@@ -228,17 +233,20 @@ private:
     {
         namingRow(row.position, [&](const std::string &where) { readRow(row, where); });
         const ByteSpan source = idColumns_.empty() ? row.bytes : withMappedIds(row);
-        RowDigester digest(source);
         ByteSpan copied = source;  // unchanged unless long values moved
-        if (!movedFields_.empty()) {
+        if (movedFields_.empty()) {
+            rowDigests_.addRow(source, {});
+        } else {
+            // The values are digested as they stream past, never held whole.
+            RowDigester digest(source);
             copy_.assign(source.begin(), source.end());
             for (const MovedField &field : movedFields_) {
                 const auto header = moveLongValue(row.position, field, digest);
                 std::memcpy(copy_.data() + field.offsetInRow, header.data(), header.size());
             }
             copied = copy_;
+            result_.digest.add(digest.finish());
         }
-        result_.digest.add(digest.finish());
         if (copied.size() > format_.maxDataRowLength)
             throw Error(ErrorKind::Damaged, rowWhere(row.position) + ": 行の長さ " + std::to_string(copied.size()) +
                                                 " がページに収まりません。");
@@ -308,6 +316,10 @@ private:
     std::vector<MovedField> movedFields_;  // of the row being copied
     std::vector<std::uint32_t> keyOrderPages_;  // data pages reached through the primary key
     std::size_t smallestRow_ = 0xFFFF;
+    // The rows without moved long values, digested beside the copy (the
+    // others are digested in copyRow as their values stream); together they
+    // make result_.digest.
+    DigestThread rowDigests_;
     CopiedTable result_;
 };
 

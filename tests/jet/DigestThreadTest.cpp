@@ -11,13 +11,14 @@ TEST(DigestThread, EveryRowCountsOnceInItsTable)
     std::mt19937 random(7);
     jet::write::DigestThread thread;
     std::map<std::uint32_t, jet::write::TableDigest> expected;
-    // Table 9 is started twice: only its second round counts.
-    const std::vector<std::pair<std::uint32_t, int>> tables = {{5, 3}, {9, 20000}, {7, 0}, {9, 9000}, {11, 12345}};
+    // Table 9 is started twice: only its second round counts. Table 11's
+    // rows fill batches by their bytes rather than by their number.
+    const std::vector<std::pair<std::uint32_t, int>> tables = {{5, 3}, {9, 20000}, {7, 0}, {9, 9000}, {11, 2345}};
     for (const auto &[page, rows] : tables) {
         thread.startTable(page);
         expected[page] = {};
         for (int i = 0; i < rows; ++i) {
-            std::vector<std::uint8_t> row(20 + random() % 60);
+            std::vector<std::uint8_t> row((page == 11 ? 3000 : 20) + random() % 60);
             for (auto &byte : row)
                 byte = static_cast<std::uint8_t>(random());
             std::vector<jet::OutOfRowValue> outOfRow;
