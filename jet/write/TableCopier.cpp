@@ -200,10 +200,14 @@ private:
         if (!std::is_sorted(movedFields_.begin(), movedFields_.end(), byOffset))
             std::stable_sort(movedFields_.begin(), movedFields_.end(), byOffset);
         if (autoNumber_) {
-            const Value value = decoder_.value(*autoNumber_, where);
-            if (value.kind == Value::Kind::Integer &&
-                (!result_.largestAutoNumber || value.integer > *result_.largestAutoNumber))
-                result_.largestAutoNumber = value.integer;
+            std::optional<std::int64_t> number = wholeLongValue(*autoNumber_, columns.columns[autoNumber_->position]);
+            if (!number) {
+                const Value value = decoder_.value(*autoNumber_, where);
+                if (value.kind == Value::Kind::Integer)
+                    number = value.integer;
+            }
+            if (number && (!result_.largestAutoNumber || *number > *result_.largestAutoNumber))
+                result_.largestAutoNumber = number;
         }
     }
 
