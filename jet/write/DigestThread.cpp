@@ -5,11 +5,21 @@ namespace jet::write {
 namespace {
 
 constexpr std::size_t kRowsPerBatch = 4096;
-constexpr std::size_t kBytesPerBatch = 1 << 20;
+constexpr std::size_t kBytesPerBatch = 256 << 10;
+constexpr std::size_t kMaxRowBytes = 4096;  // a row lies on one page
 
 }  // namespace
 
-DigestThread::DigestThread() : thread_([this] { digestBatches(); }) {}
+DigestThread::DigestThread()
+{
+    // A batch is handed over once it holds a quarter megabyte, so it never holds more
+    // than that and one row: no growth by doubling.
+    for (Batch &batch : batches_) {
+        batch.items.reserve(kRowsPerBatch);
+        batch.bytes.reserve(kBytesPerBatch + kMaxRowBytes);
+    }
+    thread_ = std::thread([this] { digestBatches(); });
+}
 
 DigestThread::~DigestThread()
 {

@@ -1,7 +1,7 @@
 // Table digests computed on a thread of their own. Digesting a row costs
 // about as much as checking or copying it, so while the checker or the copier
 // reads on, the rows it passes are copied in batches to a second thread that
-// digests them. A batch holds a few thousand rows or about a megabyte,
+// digests them. A batch holds a few thousand rows or about a quarter megabyte,
 // whichever comes first, so rows of any size take the same memory.
 #pragma once
 
