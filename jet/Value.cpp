@@ -185,6 +185,18 @@ void decodeValueInto(const ValueContext &context, const ColumnDef &column, const
     value.bytes.assign(slice.bytes.begin(), slice.bytes.end());
 }
 
+std::optional<std::int64_t> integerValue(const ValueContext &context, const ColumnDef &column,
+                                         const ColumnSlice &slice, const std::string &where)
+{
+    if (column.type == ColumnType::Long && slice.present && slice.bytes.size() >= 4)
+        return static_cast<std::int32_t>(loadLE32(slice.bytes.data()));
+    Value value;
+    decodeValueInto(context, column, slice, where, value);
+    if (value.kind != Value::Kind::Integer)
+        return std::nullopt;
+    return value.integer;
+}
+
 std::string formatGuid(ByteSpan b)
 {
     if (b.size() < 16)

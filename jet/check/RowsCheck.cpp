@@ -163,15 +163,9 @@ void RowsCheck::recordNullKeys(std::uint32_t slot)
 void RowsCheck::checkAutoNumber(const ColumnDef &column)
 {
     const ColumnSlice &slice = decoder_.columns().columns[column.position];
-    if (!slice.present)
-        return;
-    if (const auto number = wholeLongValue(column, slice)) {
-        maxAutoNumber_ = std::max(maxAutoNumber_, *number);
-        return;
-    }
     static const std::string unnamed;  // the row is whole: decoding cannot fail
-    decodeValueInto(decoder_.context(), column, slice, unnamed, scratch_);
-    maxAutoNumber_ = std::max(maxAutoNumber_, scratch_.integer);
+    if (const auto number = integerValue(decoder_.context(), column, slice, unnamed))
+        maxAutoNumber_ = std::max(maxAutoNumber_, *number);
 }
 
 }  // namespace jet

@@ -83,7 +83,7 @@ void RowRelocation::leaveFlatMap()
         partitions_ = std::make_unique<RelocationPartitions>(spillFolder_, slotsInMemory_);
     for (std::size_t slot = 0; slot < slotCount_; ++slot)
         if (slots_[slot] != kNoNewRow) {
-            (*bits_)[slot / 32] |= 1u << (slot % 32);
+            markRecorded(slot);
             if (inOrder_)
                 inOrder_->append(slots_[slot]);
             else
@@ -100,7 +100,7 @@ void RowRelocation::leaveSlotOrder()
     RowRefRuns::Cursor refs(inOrder_->refs());
     std::uint32_t newRowRef = 0;
     for (std::size_t slot = 0; slot < slotCount_; ++slot)
-        if ((*bits_)[slot / 32] >> (slot % 32) & 1u && refs.next(newRowRef))
+        if (recordedAt(slot) && refs.next(newRowRef))
             partitions_->record(slot, newRowRef);
     inOrder_.reset();
 }
@@ -123,23 +123,21 @@ bool RowRelocation::record(std::uint32_t page, unsigned row, std::uint32_t newRo
     const std::size_t slot = slotOf(page, row);
     if (slot == kNoSlot || recordedAt(slot))
         return false;
-    if (inOrder_ && inOrder_->finished())
-        return false;  // the recording ended with the first index pass
-    if (inOrder_ && slot < nextSlotInOrder_)
-        leaveSlotOrder();
-    inSlotOrder_ = inSlotOrder_ && slot >= nextSlotInOrder_;
-    nextSlotInOrder_ = slot + 1;
-    if (inOrder_) {
-        (*bits_)[slot / 32] |= 1u << (slot % 32);
-        inOrder_->append(newRowRef);
-    } else if (partitions_) {
-        if (!bits_)
+    if (inOrder_ || partitions_) {
+        if (!bits_ || (inOrder_ && inOrder_->finished()))
             return false;  // the recording ended with the first index pass
-        (*bits_)[slot / 32] |= 1u << (slot % 32);
-        partitions_->record(slot, newRowRef);
+        if (inOrder_ && slot < nextSlotInOrder_)
+            leaveSlotOrder();
+        markRecorded(slot);
+        if (inOrder_)
+            inOrder_->append(newRowRef);
+        else
+            partitions_->record(slot, newRowRef);
     } else {
         slots_[slot] = newRowRef;
     }
+    inSlotOrder_ = inSlotOrder_ && slot >= nextSlotInOrder_;
+    nextSlotInOrder_ = slot + 1;
     ++recorded_;
     return true;
 }

@@ -150,6 +150,7 @@ private:
         std::uint8_t count = 0;
         bool known = false;
     };
+    void markRecorded(std::size_t slot) { (*bits_)[slot / 32] |= 1u << (slot % 32); }
     void leaveFlatMap();
     void leaveSlotOrder();
     Claim claimInOrder(std::size_t slot, std::uint32_t &newRowRef);

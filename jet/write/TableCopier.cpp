@@ -200,12 +200,8 @@ private:
         if (!std::is_sorted(movedFields_.begin(), movedFields_.end(), byOffset))
             std::stable_sort(movedFields_.begin(), movedFields_.end(), byOffset);
         if (autoNumber_) {
-            std::optional<std::int64_t> number = wholeLongValue(*autoNumber_, columns.columns[autoNumber_->position]);
-            if (!number) {
-                const Value value = decoder_.value(*autoNumber_, where);
-                if (value.kind == Value::Kind::Integer)
-                    number = value.integer;
-            }
+            const auto number =
+                integerValue(decoder_.context(), *autoNumber_, columns.columns[autoNumber_->position], where);
             if (number && (!result_.largestAutoNumber || *number > *result_.largestAutoNumber))
                 result_.largestAutoNumber = number;
         }
