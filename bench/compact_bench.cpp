@@ -7,7 +7,9 @@
 // once timed, once followed by a sync of the copy), then compacts it in a
 // child process and reports its time by phase, throughput (source bytes per
 // second) and peak resident memory, of the whole run and of its two halves
-// (copying; flushing and verifying, which run side by side). Then, unless --compaction-only, the
+// (copying; flushing and verifying, which run side by side), and its processor
+// time over all threads with the least wall time that allows on this machine's
+// cores. Then, unless --compaction-only, the
 // same figures for the conversions: the database into the other format, and
 // that copy back into the database's own format (so a Jet 4 input, as
 // make_big_database makes, gives Jet 4 -> Jet 3 and Jet 3 -> Jet 4). A
@@ -28,6 +30,7 @@
 #include <new>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 #include <sys/mman.h>
 #include <sys/resource.h>
@@ -40,6 +43,7 @@ namespace {
 
 struct ChildRun {
     double seconds = 0;
+    double userSeconds = 0, systemSeconds = 0;  // of all the child's threads
     long peakKiB = 0;
     int status = -1;
 };
@@ -57,6 +61,9 @@ ChildRun inChild(Work work)
     ChildRun run;
     run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     run.peakKiB = usage.ru_maxrss;
+    const auto inSeconds = [](const timeval &t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; };
+    run.userSeconds = inSeconds(usage.ru_utime);
+    run.systemSeconds = inSeconds(usage.ru_stime);
     run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return run;
 }
@@ -249,6 +256,13 @@ bool benchDatabase(const std::string &source, const Options &options)
                 compaction.run.status == 0 ? "ok" : "FAILED");
     std::printf("compaction / cp  %10.2f x\n", compaction.run.seconds / cp.seconds);
     std::printf("compaction / (cp + sync) %6.2f x\n", compaction.run.seconds / cpSync.seconds);
+    // No schedule of the same work over these cores can finish sooner than
+    // its processor time shared evenly among them.
+    const double cpuSeconds = compaction.run.userSeconds + compaction.run.systemSeconds;
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    std::printf("compaction CPU   %10.2f s  (user %.2f, system %.2f): on %u cores at least %.2f s, %.2f x cp + sync\n",
+                cpuSeconds, compaction.run.userSeconds, compaction.run.systemSeconds, cores, cpuSeconds / cores,
+                cpuSeconds / cores / cpSync.seconds);
     std::printf("target           %10.1f MiB (%.1f %% of the source)\n", compaction.targetMiB,
                 100.0 * compaction.targetMiB / mib);
     if (there) {
