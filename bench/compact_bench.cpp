@@ -8,8 +8,8 @@
 // child process and reports its time by phase, throughput (source bytes per
 // second) and peak resident memory, of the whole run and of its two halves
 // (copying; flushing and verifying, which run side by side), and its processor
-// time over all threads with the least wall time that allows on this machine's
-// cores. Then, unless --compaction-only, the
+// time over all threads with the least wall time that time allows on this
+// machine's cores. Then, unless --compaction-only, the
 // same figures for the conversions: the database into the other format, and
 // that copy back into the database's own format (so a Jet 4 input, as
 // make_big_database makes, gives Jet 4 -> Jet 3 and Jet 3 -> Jet 4). A
